@@ -54,6 +54,9 @@ public:
 
     // Starts loading the address and returns before the page has loaded.
     virtual void Navigate(const std::string& address) = 0;
+    // Stops the navigation under way; the control ends with a document of its
+    // own (ready state 3 or more).
+    virtual void Stop() = 0;
     virtual int ReadyState() = 0;
     // Whether the control holds a top-level document.
     virtual bool HasDocument() = 0;

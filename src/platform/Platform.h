@@ -74,6 +74,8 @@ public:
     // SW_SHOWNORMAL); the result is not examined.
     virtual void ShellOpen(std::uintptr_t owner, const std::string& file) = 0;
     virtual void Sleep(unsigned milliseconds) = 0;
+    // Milliseconds from a fixed point, never going back (GetTickCount64).
+    virtual std::uint64_t TickCount() const = 0;
 
     // --- text -----------------------------------------------------------------
     // CompareStringA with the user's default locale and NORM_IGNORECASE:

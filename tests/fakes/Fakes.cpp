@@ -97,6 +97,15 @@ void FakeBrowser::Navigate(const std::string& address)
     });
 }
 
+void FakeBrowser::Stop()
+{
+    log_.push_back(name_ + ".Stop");
+    currentAddress.clear();
+    document_.clear();
+    hasDocument = true;
+    readyState_ = READYSTATE_COMPLETE;
+}
+
 int FakeBrowser::ReadyState()
 {
     if (!readyStateError.empty())
@@ -351,7 +360,11 @@ void FakePlatform::ShellOpen(std::uintptr_t owner, const std::string& file)
         throw Error(shellError);
 }
 
-void FakePlatform::Sleep(unsigned milliseconds) { log_.push_back("Sleep(" + std::to_string(milliseconds) + ")"); }
+void FakePlatform::Sleep(unsigned milliseconds)
+{
+    log_.push_back("Sleep(" + std::to_string(milliseconds) + ")");
+    ticks += milliseconds;
+}
 
 int FakePlatform::CompareText(const std::string& a, const std::string& b) const
 {

@@ -58,6 +58,7 @@ public:
     FakeBrowser(Log& log, std::string name, FakeApplication& app);
 
     void Navigate(const std::string& address) override;
+    void Stop() override;
     int ReadyState() override;
     bool HasDocument() override;
     void Save(TMemoryStream& stream) override;
@@ -233,7 +234,10 @@ public:
     bool IsDriveDelimiter(char c) const override { return c == ':'; }
     bool IsTrailByte(const std::string&, std::size_t) const override { return false; }
     void ShellOpen(std::uintptr_t owner, const std::string& file) override;
+    // Recorded; moves the fake clock on.
     void Sleep(unsigned milliseconds) override;
+    // The fake clock: moved by Sleep and by the test.
+    std::uint64_t TickCount() const override { return ticks; }
     int CompareText(const std::string& a, const std::string& b) const override;
     void MaskFloatingPointExceptions() override { log_.push_back("MaskFloatingPointExceptions"); }
 
@@ -247,6 +251,7 @@ public:
     TRegistryValue programFilesDir{TRegistryValue::Status::Ok, REG_SZ_TYPE, std::string("C:\\Program Files") + '\0'};
     std::string shellError;  // when set, ShellOpen throws it
     std::string currentDirectory = "C:\\";
+    std::uint64_t ticks = 1000;
 
 private:
     Log& log_;
