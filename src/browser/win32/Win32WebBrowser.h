@@ -1,0 +1,31 @@
+// The system's web browser control hosted in place in a child window: the
+// dashboard's IWebBrowser on IWebBrowser2.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "browser/Browser.h"
+
+namespace velastrom {
+
+// A browser placed in a window of the dashboard: the browser, the child
+// window the view lays out, and the hook that lets the control see keyboard
+// messages before they are dispatched (true: the control took the message).
+struct HostedBrowser {
+    std::unique_ptr<IWebBrowser> browser;
+    HWND window = nullptr;
+    std::function<bool(MSG&)> translateAccelerator;
+};
+
+// Makes a browser inside parent; the view sizes the returned window.
+using BrowserFactory = std::function<HostedBrowser(HWND parent)>;
+
+// The system's browser control (CLSID_WebBrowser). The component-object
+// runtime must be initialised on the calling thread. Failures raise
+// velastrom::Error with the system's text.
+HostedBrowser CreateSystemBrowser(HWND parent);
+
+}  // namespace velastrom
