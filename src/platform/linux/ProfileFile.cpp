@@ -1,0 +1,531 @@
+#include "platform/linux/ProfileFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace velastrom::profile {
+
+bool IsBlank(unsigned char c)
+{
+    // Space, tab, the line-end and feed characters, and Ctrl-Z; not the
+    // no-break space.
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A;
+}
+
+unsigned char FoldCase(unsigned char c)
+{
+    // A to Z only: accented letters match as they are.
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 0x20) : c;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+namespace {
+
+std::string_view CutAtNul(std::string_view s)
+{
+    const std::size_t nul = s.find('\0');
+    return nul == std::string_view::npos ? s : s.substr(0, nul);
+}
+
+std::string_view Trim(std::string_view s)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(s[e - 1])))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// A name given by the caller: surrounding blanks do not count.
+std::string_view QueryName(const char* name)
+{
+    return Trim(CutAtNul(name));
+}
+
+const Section* FindSection(const Document& doc, std::string_view name)
+{
+    for (const Section& s : doc.sections)
+        if (NamesEqual(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+const Entry* FindEntry(const Section& section, std::string_view name)
+{
+    for (const Entry& e : section.entries)
+        if (NamesEqual(e.name, name))
+            return &e;
+    return nullptr;
+}
+
+// Copies at most size - 1 characters, as the system's bounded copy does.
+std::string CopyBounded(std::string_view text, std::size_t size)
+{
+    return std::string(text.substr(0, size == 0 ? 0 : std::min(text.size(), size - 1)));
+}
+
+// A value handed to the caller: matching quotes around it are removed, with
+// the system's quirk of dropping one more character when the buffer cuts a
+// quoted value just before its closing quote.
+std::string CopyValue(std::string_view value, std::size_t size)
+{
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+        const std::string_view inner = value.substr(1);  // closing quote included
+        std::string out = CopyBounded(inner, size);
+        if (size >= inner.size() && !out.empty())
+            out.pop_back();
+        return out;
+    }
+    return CopyBounded(value, size);
+}
+
+std::string SectionNames(const Document& doc, std::size_t size)
+{
+    if (size <= 1)
+        return {};
+    std::string out;
+    std::size_t room = size - 1;
+    for (const Section& s : doc.sections) {
+        if (s.name.empty())
+            continue;
+        const std::size_t need = s.name.size() + 1;
+        if (need >= room) {
+            // The last name that partly fits is cut; the result counts the
+            // buffer less two.
+            if (room > 0) {
+                out.append(s.name, 0, room - 1);
+                out.push_back('\0');
+            }
+            out.resize(size - 2);
+            return out;
+        }
+        out.append(s.name);
+        out.push_back('\0');
+        room -= need;
+    }
+    return out;
+}
+
+std::string KeyNames(const Section& section, std::size_t size)
+{
+    std::string out;
+    std::size_t len = size;
+    const std::size_t oldLen = len;
+    for (const Entry& e : section.entries) {
+        if (len <= 2)
+            break;
+        if (e.name.empty() && !e.hasValue)
+            continue;
+        if (!e.name.empty() && e.name[0] == ';')
+            continue;
+        if (!e.hasValue)
+            continue;
+        const std::string name = CopyBounded(e.name, len - 1);
+        out.append(name);
+        out.push_back('\0');
+        len -= name.size() + 1;
+        if (len < 2)
+            break;
+    }
+    if (len <= 1) {
+        out.resize(oldLen - 2);
+        return out;
+    }
+    return out;
+}
+
+}  // namespace
+
+Document Parse(std::string_view bytes)
+{
+    Document doc;
+    doc.sections.emplace_back();  // the lines before the first header
+    Section* current = &doc.sections.back();
+    current->insertAt = 0;
+
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t lineBegin = pos;
+        std::size_t contentEnd = lineBegin;
+        while (contentEnd < bytes.size() && bytes[contentEnd] != '\n' && bytes[contentEnd] != '\r')
+            ++contentEnd;
+        std::size_t lineEnd = contentEnd;
+        if (lineEnd < bytes.size()) {
+            if (bytes[lineEnd] == '\r' && lineEnd + 1 < bytes.size() && bytes[lineEnd + 1] == '\n')
+                lineEnd += 2;
+            else
+                lineEnd += 1;
+        }
+        pos = lineEnd;
+        const bool terminated = lineEnd > contentEnd;
+
+        std::size_t b = lineBegin;
+        std::size_t e = contentEnd;
+        while (b < e && IsBlank(static_cast<unsigned char>(bytes[b])))
+            ++b;
+        while (e > b && IsBlank(static_cast<unsigned char>(bytes[e - 1])))
+            --e;
+        if (b >= e)
+            continue;  // a blank line
+
+        if (bytes[b] == '[') {
+            std::size_t close = e - 1;
+            while (close > b && bytes[close] != ']')
+                --close;
+            if (close > b) {
+                doc.sections.emplace_back();
+                current = &doc.sections.back();
+                current->name = std::string(CutAtNul(Trim(bytes.substr(b + 1, close - b - 1))));
+                current->hasHeader = true;
+                current->insertAt = lineEnd;
+                current->insertTerminated = terminated;
+                continue;
+            }
+            // No closing bracket: the line is an entry like any other.
+        }
+
+        Entry entry;
+        const std::string_view line = bytes.substr(b, e - b);
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) {
+            entry.name = std::string(CutAtNul(line));
+            entry.valueBegin = entry.valueEnd = e;
+        } else {
+            entry.name = std::string(CutAtNul(Trim(line.substr(0, eq))));
+            entry.hasValue = true;
+            std::size_t vb = b + eq + 1;
+            while (vb < e && IsBlank(static_cast<unsigned char>(bytes[vb])))
+                ++vb;
+            entry.valueBegin = vb;
+            entry.valueEnd = e;
+            entry.value = std::string(CutAtNul(bytes.substr(vb, e - vb)));
+        }
+        entry.lineEnd = lineEnd;
+        entry.lineTerminated = terminated;
+        current->insertAt = lineEnd;
+        current->insertTerminated = terminated;
+        current->entries.push_back(std::move(entry));
+    }
+    return doc;
+}
+
+std::string Read(const Document* doc, const char* section, const char* key, const std::string& defIn,
+                 std::size_t bufferSize)
+{
+    if (bufferSize == 0)
+        return {};
+    if (section == nullptr)
+        return doc ? SectionNames(*doc, bufferSize) : std::string();
+
+    // Trailing spaces of the default do not count.
+    std::string_view def = CutAtNul(defIn);
+    while (!def.empty() && def.back() == ' ')
+        def.remove_suffix(1);
+
+    if (doc == nullptr)
+        return CopyBounded(def, bufferSize);
+
+    if (key != nullptr) {
+        const Section* s = FindSection(*doc, QueryName(section));
+        const Entry* e = s ? FindEntry(*s, QueryName(key)) : nullptr;
+        return CopyValue(e && e->hasValue ? std::string_view(e->value) : def, bufferSize);
+    }
+
+    for (const Section& s : doc->sections) {
+        if (!NamesEqual(s.name, CutAtNul(section)))
+            continue;
+        std::string names = KeyNames(s, bufferSize);
+        if (names.empty() || names[0] == '\0')
+            return CopyValue(def, bufferSize);
+        return names;
+    }
+    return CopyValue(def, bufferSize);
+}
+
+std::string Write(std::string_view bytes, const Document& doc, const std::string& sectionIn,
+                  const std::string& keyIn, const std::string& valueIn, bool& changed)
+{
+    const std::string_view sectionName = QueryName(sectionIn.c_str());
+    const std::string_view keyName = QueryName(keyIn.c_str());
+    std::string_view value = CutAtNul(valueIn);
+    while (!value.empty() && IsBlank(static_cast<unsigned char>(value.front())))
+        value.remove_prefix(1);
+
+    std::string out;
+    changed = true;
+    const Section* section = FindSection(doc, sectionName);
+    if (section != nullptr) {
+        if (const Entry* entry = FindEntry(*section, keyName)) {
+            if (entry->hasValue && entry->value == value) {
+                changed = false;
+                return std::string(bytes);
+            }
+            out.reserve(bytes.size() + value.size() + 1);
+            out.append(bytes.substr(0, entry->valueBegin));
+            if (!entry->hasValue)
+                out.push_back('=');
+            out.append(value);
+            out.append(bytes.substr(entry->valueEnd));
+            return out;
+        }
+        out.reserve(bytes.size() + keyName.size() + value.size() + 5);
+        out.append(bytes.substr(0, section->insertAt));
+        if (!section->insertTerminated && section->insertAt > 0)
+            out.append("\r\n");
+        out.append(keyName).append("=").append(value).append("\r\n");
+        out.append(bytes.substr(section->insertAt));
+        return out;
+    }
+    out.reserve(bytes.size() + sectionName.size() + keyName.size() + value.size() + 9);
+    out.append(bytes);
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+        out.append("\r\n");
+    out.append("[").append(sectionName).append("]\r\n");
+    out.append(keyName).append("=").append(value).append("\r\n");
+    return out;
+}
+
+// --- files ------------------------------------------------------------------
+
+namespace {
+
+struct FileIdentity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{};
+    timespec ctime{};
+
+    bool operator==(const FileIdentity& o) const
+    {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+FileIdentity IdentityOf(const struct stat& st)
+{
+    return FileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// A file changed this recently may change again within the resolution of the
+// file system's clock without its times showing it: it is parsed afresh.
+constexpr time_t SettleSeconds = 2;
+
+struct CachedFile {
+    std::string path;
+    FileIdentity identity;
+    Document doc;
+};
+
+class ParsedFiles {
+public:
+    // The parsed file, or nothing when it cannot be read; also the identity
+    // and bytes when the caller needs them.
+    std::shared_ptr<const Document> Get(const std::string& path, bool& exists)
+    {
+        exists = false;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return nullptr;
+        }
+        exists = true;
+        const FileIdentity id = IdentityOf(st);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+                if (it->first == path && it->second.first == id) {
+                    cache_.splice(cache_.begin(), cache_, it);
+                    ::close(fd);
+                    return cache_.front().second.second;
+                }
+            }
+        }
+        std::string bytes;
+        const bool ok = ReadAll(fd, bytes);
+        ::close(fd);
+        if (!ok) {
+            exists = false;
+            return nullptr;
+        }
+        auto doc = std::make_shared<const Document>(Parse(bytes));
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (id.ctime.tv_sec + SettleSeconds < now.tv_sec && id.mtime.tv_sec + SettleSeconds < now.tv_sec) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Forget(path);
+            cache_.emplace_front(path, std::make_pair(id, doc));
+            if (cache_.size() > MaxFiles)
+                cache_.pop_back();
+        }
+        return doc;
+    }
+
+    void Forget(const std::string& path)
+    {
+        cache_.remove_if([&](const auto& item) { return item.first == path; });
+    }
+
+    void ForgetLocked(const std::string& path)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Forget(path);
+    }
+
+    static bool ReadAll(int fd, std::string& bytes)
+    {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            if (n == 0)
+                return true;
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+private:
+    static constexpr std::size_t MaxFiles = 8;
+    std::mutex mutex_;
+    std::list<std::pair<std::string, std::pair<FileIdentity, std::shared_ptr<const Document>>>> cache_;
+};
+
+ParsedFiles& Files()
+{
+    static ParsedFiles files;
+    return files;
+}
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string ProfileStore::GetString(const char* section, const char* key, const std::string& def,
+                                    std::size_t bufferSize, const std::string& fileName)
+{
+    bool exists = false;
+    const std::shared_ptr<const Document> doc = Files().Get(fileName, exists);
+    return Read(doc.get(), section, key, def, bufferSize);
+}
+
+bool ProfileStore::WriteString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& fileName)
+{
+    if (fileName.empty())
+        return false;
+    // Write through a symbolic link to the file it names.
+    std::string path = fileName;
+    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
+
+    std::string bytes;
+    mode_t mode = 0666;
+    bool existed = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !ParsedFiles::ReadAll(fd, bytes)) {
+            ::close(fd);
+            return false;
+        }
+        ::close(fd);
+        existed = true;
+        mode = st.st_mode & 07777;
+        // A file without write permission is read-only, for its owner and
+        // for the administrator alike.
+        if ((mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+            return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    bool changed = false;
+    const std::string updated = Write(bytes, Parse(bytes), section, key, value, changed);
+    if (!changed)
+        return true;
+
+    std::string temp = FolderOf(path) + "/.~" + path.substr(path.rfind('/') + 1) + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int out = ::mkostemp(name.data(), O_CLOEXEC);
+    if (out < 0)
+        return false;
+    temp.assign(name.data());
+    bool ok = WriteAll(out, updated);
+    if (ok) {
+        if (existed) {
+            ok = ::fchmod(out, mode) == 0;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ok = ::fchmod(out, 0666 & ~mask) == 0;
+        }
+    }
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    Files().ForgetLocked(path);
+    Files().ForgetLocked(fileName);
+    return ok;
+}
+
+}  // namespace velastrom::profile
