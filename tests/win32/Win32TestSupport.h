@@ -3,7 +3,7 @@
 // error box.
 #pragma once
 
-#include <windows.h>
+#include "browser/win32/WindowsHeaders.h"
 
 #include <functional>
 #include <memory>

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "browser/win32/WindowsHeaders.h"
 
 #include <commctrl.h>
 

@@ -4,7 +4,7 @@
 // the covered browser beneath both.
 #pragma once
 
-#include <windows.h>
+#include "browser/win32/WindowsHeaders.h"
 
 #include <memory>
 

@@ -4,6 +4,8 @@
 // thrown by a handler passes back into the control.
 #pragma once
 
+#include "browser/win32/WindowsHeaders.h"
+
 #include <oaidl.h>
 
 #include "browser/Browser.h"

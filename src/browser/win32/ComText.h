@@ -3,7 +3,7 @@
 // of failure codes.
 #pragma once
 
-#include <windows.h>
+#include "browser/win32/WindowsHeaders.h"
 
 #include <string>
 

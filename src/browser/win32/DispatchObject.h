@@ -2,6 +2,8 @@
 // and assigned by name through its IDispatch.
 #pragma once
 
+#include "browser/win32/WindowsHeaders.h"
+
 #include <oaidl.h>
 
 #include <memory>

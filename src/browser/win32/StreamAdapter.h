@@ -3,6 +3,8 @@
 // leaves the stream alive. One adapter is made for each save and each load.
 #pragma once
 
+#include "browser/win32/WindowsHeaders.h"
+
 #include <objidl.h>
 
 #include "common/MemoryStream.h"

@@ -2,7 +2,7 @@
 // dashboard's IWebBrowser on IWebBrowser2.
 #pragma once
 
-#include <windows.h>
+#include "browser/win32/WindowsHeaders.h"
 
 #include <functional>
 #include <memory>
