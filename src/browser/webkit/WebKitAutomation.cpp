@@ -1,0 +1,173 @@
+#include "browser/webkit/WebKitAutomation.h"
+
+#include <strings.h>
+
+#include <cstdio>
+
+#include "browser/webkit/WebKitBrowser.h"
+#include "browser/webkit/Windows1252.h"
+#include "common/Error.h"
+
+namespace velastrom::webkit {
+namespace {
+
+bool SameName(const std::string& a, const char* b)
+{
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+[[noreturn]] void NotSupported(const std::string& name)
+{
+    throw Error("Method '" + name + "' not supported by automation object");
+}
+
+[[noreturn]] void NoObject()
+{
+    throw Error("Variant does not reference an automation object");
+}
+
+// A JavaScript string literal holding the text.
+std::string Quoted(const std::string& text)
+{
+    const std::string utf8 = Windows1252ToUtf8(text);
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Assigns one property of the body's inline style. The scroll-bar colours
+// have no inline property in this engine: they become the page's
+// scroll-bar rules instead.
+constexpr const char* SetStyleScript = R"JS(
+(function (name, value) {
+  var body = document.body;
+  if (!body) return 'nobody';
+  var lower = name.toLowerCase();
+  var parts = { scrollbararrowcolor: 'arrow', scrollbar3dlightcolor: 'light',
+                scrollbardarkshadowcolor: 'darkShadow', scrollbarfacecolor: 'face',
+                scrollbarhighlightcolor: 'highlight', scrollbarshadowcolor: 'shadow',
+                scrollbartrackcolor: 'track' };
+  if (Object.prototype.hasOwnProperty.call(parts, lower)) {
+    var c = window.__velastromScrollbar = window.__velastromScrollbar || {};
+    c[parts[lower]] = value;
+    var sheet = document.getElementById('__velastromScrollbar');
+    if (!sheet) {
+      sheet = document.createElement('style');
+      sheet.id = '__velastromScrollbar';
+      (document.head || document.documentElement).appendChild(sheet);
+    }
+    var css = '::-webkit-scrollbar { width: 16px; height: 16px; }';
+    if (c.track) css += '::-webkit-scrollbar, ::-webkit-scrollbar-track, ::-webkit-scrollbar-corner { background: ' + c.track + '; }';
+    if (c.face) css += '::-webkit-scrollbar-thumb, ::-webkit-scrollbar-button { background: ' + c.face + '; }';
+    css += '::-webkit-scrollbar-thumb, ::-webkit-scrollbar-button { border: 1px solid; border-color: '
+         + (c.light || c.highlight || 'transparent') + ' ' + (c.darkShadow || c.shadow || 'transparent') + ' '
+         + (c.darkShadow || c.shadow || 'transparent') + ' ' + (c.light || c.highlight || 'transparent') + '; }';
+    if (c.arrow) css += '::-webkit-scrollbar-button { color: ' + c.arrow + '; }';
+    sheet.textContent = css;
+    return 'ok';
+  }
+  var style = body.style;
+  for (var key in style) {
+    if (key.indexOf('-') < 0 && key.toLowerCase() === lower && typeof style[key] === 'string') {
+      style[key] = value;
+      return 'ok';
+    }
+  }
+  return 'unknown';
+})
+)JS";
+
+class StyleObject final : public IAutomationObject {
+public:
+    explicit StyleObject(WebKitBrowser& browser) : browser_(browser) {}
+
+    std::shared_ptr<IAutomationObject> Get(const std::string& name) override { NotSupported(name); }
+
+    void Set(const std::string& name, const std::string& value) override
+    {
+        const std::string result =
+            browser_.RunScript(std::string(SetStyleScript) + "(" + Quoted(name) + ", " + Quoted(value) + ")");
+        if (result == "unknown")
+            NotSupported(name);
+        if (result == "nobody")
+            NoObject();
+    }
+
+private:
+    WebKitBrowser& browser_;
+};
+
+class BodyObject final : public IAutomationObject {
+public:
+    explicit BodyObject(WebKitBrowser& browser) : browser_(browser) {}
+
+    std::shared_ptr<IAutomationObject> Get(const std::string& name) override
+    {
+        if (!SameName(name, "Style"))
+            NotSupported(name);
+        return std::make_shared<StyleObject>(browser_);
+    }
+
+    void Set(const std::string& name, const std::string&) override { NotSupported(name); }
+
+private:
+    WebKitBrowser& browser_;
+};
+
+class DocumentObject final : public IAutomationObject {
+public:
+    explicit DocumentObject(WebKitBrowser& browser) : browser_(browser) {}
+
+    std::shared_ptr<IAutomationObject> Get(const std::string& name) override
+    {
+        if (!SameName(name, "Body"))
+            NotSupported(name);
+        if (browser_.RunScript("document.body ? 'yes' : 'no'") != "yes")
+            NoObject();
+        return std::make_shared<BodyObject>(browser_);
+    }
+
+    void Set(const std::string& name, const std::string&) override { NotSupported(name); }
+
+private:
+    WebKitBrowser& browser_;
+};
+
+class RootObject final : public IAutomationObject {
+public:
+    explicit RootObject(WebKitBrowser& browser) : browser_(browser) {}
+
+    std::shared_ptr<IAutomationObject> Get(const std::string& name) override
+    {
+        if (!SameName(name, "Document"))
+            NotSupported(name);
+        if (!browser_.HasDocument())
+            NoObject();
+        return std::make_shared<DocumentObject>(browser_);
+    }
+
+    void Set(const std::string& name, const std::string&) override { NotSupported(name); }
+
+private:
+    WebKitBrowser& browser_;
+};
+
+}  // namespace
+
+std::shared_ptr<IAutomationObject> MakeAutomationRoot(WebKitBrowser& browser)
+{
+    return std::make_shared<RootObject>(browser);
+}
+
+}  // namespace velastrom::webkit

@@ -1,0 +1,17 @@
+// The program's strings are single-byte Windows-1252 text; the toolkit and the
+// web engine speak UTF-8. These convert at that boundary.
+#pragma once
+
+#include <string>
+
+namespace velastrom::webkit {
+
+// Every byte becomes its code point: 0x80-0x9F through the code page's table,
+// its five unassigned bytes to the C1 controls of the same value.
+std::string Windows1252ToUtf8(const std::string& text);
+
+// Code points the code page cannot represent, and malformed UTF-8, become '?',
+// the code page's default character.
+std::string Utf8ToWindows1252(const std::string& text);
+
+}  // namespace velastrom::webkit

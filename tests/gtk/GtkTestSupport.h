@@ -1,0 +1,71 @@
+// What the tests of the real window framework and WebKit share: a display,
+// a small HTTP server on 127.0.0.1, and waits that end at a deadline.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velastrom::testing {
+
+// Opens the display once; false when there is none.
+bool OpenDisplay();
+
+// Processes the GUI thread's events until the condition holds; false when
+// the deadline passes first.
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 15000);
+// Processes events for a while (for things that must NOT happen).
+void PumpFor(int milliseconds);
+
+// An HTTP/1.0 server on 127.0.0.1 and an ephemeral port, in a thread.
+class LoopbackServer {
+public:
+    struct Page {
+        std::string contentType = "text/html";
+        std::string body;
+        int status = 200;
+        // When set, the body is sent in two parts: the first this many bytes,
+        // the rest once Release() is called.
+        std::size_t holdAfter = 0;
+    };
+
+    LoopbackServer();
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    int Port() const { return port_; }
+    std::string Url(const std::string& path) const;
+    void Add(const std::string& path, Page page);
+    // Lets held responses send their rest.
+    void Release();
+    // The paths requested so far.
+    std::vector<std::string> Requests() const;
+
+private:
+    void Serve();
+    void Answer(int client);
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::condition_variable released_;
+    bool release_ = false;
+    std::map<std::string, Page> pages_;
+    std::vector<std::string> requests_;
+    std::vector<std::thread> clients_;
+    std::thread thread_;
+};
+
+// A port on 127.0.0.1 where nothing listens.
+int RefusingPort();
+
+}  // namespace velastrom::testing
