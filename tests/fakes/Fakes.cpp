@@ -20,6 +20,14 @@ std::string Lower(const std::string& text)
 
 bool SameText(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
+// Throws the scripted failure of a call that has just been logged.
+void FailIfScripted(const Failures& failures, const std::string& line)
+{
+    const auto failure = failures.find(line);
+    if (failure != failures.end())
+        throw Error(failure->second);
+}
+
 }  // namespace
 
 // --- FakeAutomationObject ---------------------------------------------------------------
@@ -193,8 +201,9 @@ void FakeView::SetWidth(int value)
 
 void FakeView::SetEnabled(bool enabled)
 {
-    enabled_ = enabled;
     log_.push_back(enabled ? "View.Enable" : "View.Disable");
+    FailIfScripted(failures, log_.back());
+    enabled_ = enabled;
 }
 
 void FakeView::Close()
@@ -252,8 +261,9 @@ void FakeApplication::Terminate()
 
 void FakeApplication::SetCursor(TCursor cursor)
 {
-    cursor_ = cursor;
     log_.push_back(cursor == TCursor::HourGlass ? "Cursor=HourGlass" : "Cursor=Default");
+    FailIfScripted(failures, log_.back());
+    cursor_ = cursor;
 }
 
 void FakeApplication::ShowErrorBox(const std::string& text)
@@ -314,7 +324,7 @@ bool FakePlatform::WritePrivateProfileString(const std::string& section, const s
                                              const std::string& value, const std::string& fileName)
 {
     log_.push_back("WriteProfile(" + section + "," + key + "=" + value + ")");
-    if (readOnlyFiles.count(fileName))
+    if (readOnlyFiles.count(fileName) || failures.count(log_.back()))
         return false;
     File& file = files[fileName];
     for (auto& s : file) {
@@ -335,12 +345,14 @@ bool FakePlatform::WritePrivateProfileString(const std::string& section, const s
 TRegistryValue FakePlatform::QueryLocalMachineValue(const std::string& key, const std::string& name)
 {
     log_.push_back("Registry(" + key + "," + name + ")");
+    FailIfScripted(failures, log_.back());
     return programFilesDir;
 }
 
 bool FakePlatform::CreateDirectory(const std::string& path)
 {
     log_.push_back("CreateDirectory(" + path + ")");
+    FailIfScripted(failures, log_.back());
     if (uncreatableDirectories.count(path))
         return false;
     return directories.insert(path).second;
@@ -349,6 +361,7 @@ bool FakePlatform::CreateDirectory(const std::string& path)
 bool FakePlatform::SetCurrentDirectory(const std::string& path)
 {
     log_.push_back("SetCurrentDirectory(" + path + ")");
+    FailIfScripted(failures, log_.back());
     currentDirectory = path;
     return true;
 }
@@ -356,6 +369,7 @@ bool FakePlatform::SetCurrentDirectory(const std::string& path)
 void FakePlatform::ShellOpen(std::uintptr_t owner, const std::string& file)
 {
     log_.push_back("ShellOpen(" + std::to_string(owner) + "," + file + ")");
+    FailIfScripted(failures, log_.back());
     if (!shellError.empty())
         throw Error(shellError);
 }
@@ -363,7 +377,20 @@ void FakePlatform::ShellOpen(std::uintptr_t owner, const std::string& file)
 void FakePlatform::Sleep(unsigned milliseconds)
 {
     log_.push_back("Sleep(" + std::to_string(milliseconds) + ")");
+    FailIfScripted(failures, log_.back());
     ticks += milliseconds;
+}
+
+bool FakePlatform::IsTrailByte(const std::string& text, std::size_t index) const
+{
+    std::size_t i = 0;
+    while (i < text.size() && i < index) {
+        const bool lead = leadBytes.find(text[i]) != std::string::npos && i + 1 < text.size();
+        if (lead && i + 1 == index)
+            return true;
+        i += lead ? 2 : 1;
+    }
+    return false;
 }
 
 int FakePlatform::CompareText(const std::string& a, const std::string& b) const

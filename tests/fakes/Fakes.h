@@ -18,6 +18,10 @@ namespace velastrom::fakes {
 
 using Log = std::vector<std::string>;
 
+// Calls scripted to fail: the line a call logs -> the message it then throws
+// (a private-profile write is refused instead, as the platform reports it).
+using Failures = std::map<std::string, std::string>;
+
 // --- the browser's document model -----------------------------------------------
 
 // An automation object that knows some property names (any letter case).
@@ -162,6 +166,7 @@ public:
     FakeLabel label;
     FakeBrowser webBrowserRoot;
     IDashboardEvents& events;
+    Failures failures;  // SetEnabled
 
 private:
     Log& log_;
@@ -199,6 +204,7 @@ public:
     std::string exeName = "/opt/velastrom/VelastromNavigazione";
     std::vector<TRect> workAreas{{0, 0, 1920, 1080}};
     std::vector<std::string> errorBoxes;
+    Failures failures;  // SetCursor
     TNotifyEvent onActivate;
     TNotifyEvent onRestore;
     FakeView* view = nullptr;  // the main window, once created
@@ -232,7 +238,8 @@ public:
     bool SetCurrentDirectory(const std::string& path) override;
     char PathDelimiter() const override { return '\\'; }
     bool IsDriveDelimiter(char c) const override { return c == ':'; }
-    bool IsTrailByte(const std::string&, std::size_t) const override { return false; }
+    // Double-byte characters start with a byte of leadBytes (none by default).
+    bool IsTrailByte(const std::string& text, std::size_t index) const override;
     void ShellOpen(std::uintptr_t owner, const std::string& file) override;
     // Recorded; moves the fake clock on.
     void Sleep(unsigned milliseconds) override;
@@ -250,6 +257,10 @@ public:
     std::set<std::string> uncreatableDirectories;
     TRegistryValue programFilesDir{TRegistryValue::Status::Ok, REG_SZ_TYPE, std::string("C:\\Program Files") + '\0'};
     std::string shellError;  // when set, ShellOpen throws it
+    std::string leadBytes;   // lead bytes of the code page's double-byte characters
+    // QueryLocalMachineValue, CreateDirectory, SetCurrentDirectory, ShellOpen,
+    // Sleep; WritePrivateProfileString is refused.
+    Failures failures;
     std::string currentDirectory = "C:\\";
     std::uint64_t ticks = 1000;
 
