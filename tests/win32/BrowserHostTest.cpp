@@ -157,6 +157,12 @@ TEST_F(StreamAdapterTest, ServesTheSystemsOwnStreamFunctions)
 
 // --- late binding -------------------------------------------------------------------------------------
 
+HRESULT STDMETHODCALLTYPE FillInLater(EXCEPINFO* info)
+{
+    info->bstrDescription = SysAllocString(L"Descrizione differita");
+    return S_OK;
+}
+
 // An object of a document model: named members, matched without regard to case.
 class ModelObject final : public IDispatch {
 public:
@@ -230,10 +236,7 @@ public:
             return DISP_E_EXCEPTION;
         case Kind::RefuseDeferred:
             std::memset(exception, 0, sizeof *exception);
-            exception->pfnDeferredFillIn = [](EXCEPINFO* info) -> HRESULT {
-                info->bstrDescription = SysAllocString(L"Descrizione differita");
-                return S_OK;
-            };
+            exception->pfnDeferredFillIn = &FillInLater;
             return DISP_E_EXCEPTION;
         case Kind::RefuseWithCode:
             std::memset(exception, 0, sizeof *exception);
