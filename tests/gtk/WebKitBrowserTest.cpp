@@ -213,6 +213,8 @@ TEST_F(RealBrowser, LoadShowsTheBytesInTheCharsetThePageNames)
          "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D"},
         {"meta charset", "<html><head><meta charset=\"utf-8\"></head><body>caf\xC3\xA9</body></html>", 0,
          "caf\xC3\xA9"},
+        {"meta charset without quotes", "<html><head><meta charset=utf-8></head><body>TR-\xC3\xA8|x</body></html>", 0,
+         "TR-\xC3\xA8|x"},
         {"meta http-equiv", "<html><head><meta http-equiv=Content-Type content='text/html; charset=UTF-8'>"
                             "</head><body>\xE2\x82\xAC</body></html>", 0, "\xE2\x82\xAC"},
         {"UTF-8 mark", "\xEF\xBB\xBF<html><body>citt\xC3\xA0</body></html>", 0, "citt\xC3\xA0"},
@@ -238,6 +240,7 @@ TEST_F(RealBrowser, LoadShowsTheBytesInTheCharsetThePageNames)
 struct LinkCase {
     const char* name;
     std::string href;      // as written in the page
+    std::string target;    // the link's target attribute
     std::string reported;  // what BeforeNavigate2 gets
     bool cancel;
     const char* served;    // the path the server then sees, if any
@@ -248,15 +251,22 @@ TEST_F(RealBrowser, LinksOfAPageFromMemoryReportTheirHrefAsWritten)
     server.Add("/next", {"text/html", "<html><body>dopo</body></html>"});
     const std::string host = "127.0.0.1:" + std::to_string(server.Port());
     const LinkCase cases[] = {
-        {"product link", "TR-ABCDEFGHIJKLM|http://" + host + "/product",
+        {"product link", "TR-ABCDEFGHIJKLM|http://" + host + "/product", "",
          "about:TR-ABCDEFGHIJKLM|http://" + host + "/product", true, nullptr},
-        {"spaces, query and fragment", "TR-X|http://" + host + "/a b?c=1&d=%41#frag",
+        {"spaces, query and fragment", "TR-X|http://" + host + "/a b?c=1&d=%41#frag", "",
          "about:TR-X|http://" + host + "/a b?c=1&d=%41#frag", true, nullptr},
-        {"ordinary absolute link", "http://" + host + "/next", "http://" + host + "/next", false, "/next"},
+        {"accented and non-Windows-1252 letters", "TR-\xC3\xA8|http://" + host + "/\xE4\xB8\xAD", "",
+         "about:TR-\xE8|http://" + host + "/?", true, nullptr},
+        {"product link for a new window", "TR-NEW|http://" + host + "/product", "_blank",
+         "about:TR-NEW|http://" + host + "/product", true, nullptr},
+        {"ordinary absolute link", "http://" + host + "/next", "", "http://" + host + "/next", false, "/next"},
+        {"ordinary link for a new window", "http://" + host + "/next", "_blank", "http://" + host + "/next", false,
+         "/next"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ShowFromMemory("<html><body><a id=l href=\"" + c.href + "\">link</a></body></html>");
+        ShowFromMemory("<html><head><meta charset=utf-8></head><body><a id=l href=\"" + c.href + "\" target=\"" +
+                       c.target + "\">link</a></body></html>");
         onBeforeNavigate = [&](const std::string&, bool& cancel) { cancel = c.cancel; };
         const std::size_t asked = navigations.size();
         const std::size_t before = completed.size();
@@ -269,6 +279,7 @@ TEST_F(RealBrowser, LinksOfAPageFromMemoryReportTheirHrefAsWritten)
             ASSERT_TRUE(WaitComplete(before + 1));
             EXPECT_EQ(completed.back(), "http://" + host + c.served);
             EXPECT_EQ(server.Requests().back(), c.served);
+            EXPECT_EQ(navigations.size(), asked + 1) << "one report per navigation";
         } else {
             PumpFor(300);
             EXPECT_EQ(server.Requests().size(), requests) << "a cancelled link loads nothing";

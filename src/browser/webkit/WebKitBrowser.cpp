@@ -290,9 +290,12 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
                                        WebKitPolicyDecisionType type, gpointer data)
 {
     auto* self = static_cast<WebKitBrowser*>(data);
-    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+    // A link for a new window opens nowhere else: it is a navigation of this
+    // browser like any other.
+    const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !newWindow)
         return FALSE;
-    if (self->internalLoadPending_) {
+    if (self->internalLoadPending_ && !newWindow) {
         self->internalLoadPending_ = false;
         webkit_policy_decision_use(decision);
         return TRUE;
@@ -316,9 +319,9 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
         }
         self->inDecision_ = false;
     }
-    if (cancel) {
+    if (cancel || newWindow) {
         webkit_policy_decision_ignore(decision);
-        if (own)
+        if (own && cancel)
             self->readyState_ = self->stateBeforeNavigate_;
     } else {
         webkit_policy_decision_use(decision);
@@ -326,6 +329,10 @@ gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* dec
     if (self->queuedNavigate_) {
         self->queuedNavigate_ = false;
         self->StartNavigate(self->queuedAddress_);
+    } else if (newWindow && !cancel && uri) {
+        self->internalLoadPending_ = true;
+        self->readyState_ = READYSTATE_LOADING;
+        webkit_web_view_load_uri(self->view_, uri);
     }
     return TRUE;
 }
