@@ -45,6 +45,19 @@ unsigned short X87ControlWord()
     return word;
 }
 
+struct ThreadSeen {
+    unsigned word = 0;
+    unsigned masks = 0;
+};
+
+[[maybe_unused]] DWORD WINAPI LookAtTheUnit(LPVOID p)
+{
+    auto* seen = static_cast<ThreadSeen*>(p);
+    seen->word = X87ControlWord() & 0x1F3F;
+    seen->masks = _controlfp(0, 0) & _MCW_EM;
+    return 0;
+}
+
 TEST(Win32FloatingPoint, EveryExceptionMaskedAndTheExactControlWord)
 {
     // Start from a state with exceptions enabled and rounding changed.
@@ -67,19 +80,8 @@ TEST(Win32FloatingPoint, EveryExceptionMaskedAndTheExactControlWord)
     // set. (On 64-bit Windows, and under the 64-bit Wine here, the system
     // restores the thread's initial floating-point state after the callbacks,
     // so this holds for the shipped 32-bit program only.)
-    struct Seen {
-        unsigned word = 0;
-        unsigned masks = 0;
-    } seen;
-    HANDLE thread = ::CreateThread(
-        nullptr, 0,
-        [](LPVOID p) -> DWORD {
-            auto* s = static_cast<Seen*>(p);
-            s->word = X87ControlWord() & 0x1F3F;
-            s->masks = _controlfp(0, 0) & _MCW_EM;
-            return 0;
-        },
-        &seen, 0, nullptr);
+    ThreadSeen seen;
+    HANDLE thread = ::CreateThread(nullptr, 0, LookAtTheUnit, &seen, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     ::WaitForSingleObject(thread, INFINITE);
     ::CloseHandle(thread);
