@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 
 namespace velastrom::testing {
@@ -129,15 +130,19 @@ void LoopbackServer::Serve()
 
 void LoopbackServer::Answer(int client)
 {
-    timeval limit{5, 0};  // a client that never finishes cannot hold the server
+    // Short reads, so a client that keeps its end open cannot hold the
+    // server once it is stopping, nor for more than a few seconds.
+    timeval limit{0, 100000};
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    auto patient = [this, waits = 0]() mutable { return !stopping_ && ++waits < 50; };
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
         const ssize_t got = recv(client, buffer, sizeof buffer, 0);
-        if (got <= 0)
+        if (got > 0)
+            request.append(buffer, static_cast<std::size_t>(got));
+        else if (got == 0 || errno != EAGAIN || !patient())
             break;
-        request.append(buffer, static_cast<std::size_t>(got));
     }
     const std::size_t start = request.find(' ') + 1;
     const std::string path = request.substr(start, request.find(' ', start) - start);
@@ -168,7 +173,10 @@ void LoopbackServer::Answer(int client)
         SendAll(client, page.body.data(), page.body.size());
     }
     shutdown(client, SHUT_WR);
-    while (recv(client, buffer, sizeof buffer, 0) > 0) {
+    for (;;) {
+        const ssize_t got = recv(client, buffer, sizeof buffer, 0);
+        if (got == 0 || (got < 0 && (errno != EAGAIN || !patient())))
+            break;
     }
     close(client);
 }

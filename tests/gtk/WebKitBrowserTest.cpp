@@ -132,6 +132,23 @@ TEST_F(RealBrowser, InteractiveOnlyOnceTheMainResourceHasArrivedInFull)
     EXPECT_EQ(Saved(), body);
 }
 
+TEST_F(RealBrowser, EveryFrameCompletesAheadOfItsPage)
+{
+    server.Add("/frames", {"text/html", "<html><body><iframe src=\"/left\"></iframe>"
+                                        "<iframe src=\"/right\"></iframe></body></html>"});
+    server.Add("/left", {"text/html", "<html><body>sinistra</body></html>"});
+    server.Add("/right", {"text/html", "<html><body>destra</body></html>"});
+    browser->Navigate(server.Url("/frames"));
+    ASSERT_TRUE(WaitComplete(3));
+    PumpFor(200);
+    ASSERT_EQ(completed.size(), 3u);
+    std::vector<std::string> frames(completed.begin(), completed.begin() + 2);
+    std::sort(frames.begin(), frames.end());
+    EXPECT_EQ(frames, (std::vector<std::string>{server.Url("/left"), server.Url("/right")}));
+    EXPECT_EQ(completed.back(), server.Url("/frames")) << "the page itself comes last";
+    EXPECT_EQ(navigations.size(), 3u) << "frames navigate too";
+}
+
 TEST_F(RealBrowser, SaveWithoutADocumentIsNotSupported)
 {
     TMemoryStream stream;

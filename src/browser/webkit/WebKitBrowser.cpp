@@ -12,9 +12,11 @@ namespace velastrom::webkit {
 namespace {
 
 constexpr const char* LinkChannel = "velastromLink";
+constexpr const char* FrameChannel = "velastromFrame";
 
 // Reports the href of a clicked link exactly as written, before the engine
-// resolves it; the click comes ahead of the navigation it causes.
+// resolves it; the click comes ahead of the navigation it causes. A frame
+// reports when its document has loaded, ahead of the top-level document.
 constexpr const char* LinkScript = R"JS(
 window.addEventListener('click', function (event) {
   var node = event.target;
@@ -24,6 +26,10 @@ window.addEventListener('click', function (event) {
   if (node)
     window.webkit.messageHandlers.velastromLink.postMessage([node.getAttribute('href'), node.href]);
 }, true);
+if (window !== window.top)
+  window.addEventListener('load', function () {
+    window.webkit.messageHandlers.velastromFrame.postMessage(String(location.href));
+  });
 )JS";
 
 std::string Lower(std::string text)
@@ -133,6 +139,9 @@ WebKitBrowser::WebKitBrowser(WebKitBrowser* related)
     g_signal_connect(content_, (std::string("script-message-received::") + LinkChannel).c_str(),
                      G_CALLBACK(OnLinkMessage), this);
     webkit_user_content_manager_register_script_message_handler(content_, LinkChannel);
+    g_signal_connect(content_, (std::string("script-message-received::") + FrameChannel).c_str(),
+                     G_CALLBACK(OnFrameMessage), this);
+    webkit_user_content_manager_register_script_message_handler(content_, FrameChannel);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
@@ -363,15 +372,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
         self->errorPagePending_ = false;
         self->readyState_ = READYSTATE_COMPLETE;
         const char* uri = webkit_web_view_get_uri(view);
-        std::string url = uri ? uri : "";
-        url = url.rfind(MemoryBase, 0) == 0 ? "about:blank" : Utf8ToWindows1252(url);
-        if (self->documentComplete_) {
-            try {
-                self->documentComplete_(url);
-            } catch (const std::exception& failure) {
-                g_warning("DocumentComplete: %s", failure.what());
-            }
-        }
+        self->RaiseDocumentComplete(uri ? uri : "");
         break;
     }
     }
@@ -419,6 +420,27 @@ void WebKitBrowser::OnMainResourceFinished(WebKitWebResource*, gpointer data)
     // The main resource has arrived in full: the document is interactive.
     auto* self = static_cast<WebKitBrowser*>(data);
     self->readyState_ = std::max(self->readyState_, static_cast<int>(READYSTATE_INTERACTIVE));
+}
+
+void WebKitBrowser::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult* message, gpointer data)
+{
+    auto* self = static_cast<WebKitBrowser*>(data);
+    char* text = jsc_value_to_string(webkit_javascript_result_get_js_value(message));
+    const std::string uri = text ? text : "";
+    g_free(text);
+    self->RaiseDocumentComplete(uri);
+}
+
+void WebKitBrowser::RaiseDocumentComplete(const std::string& uri)
+{
+    const std::string url = uri.rfind(MemoryBase, 0) == 0 ? "about:blank" : Utf8ToWindows1252(uri);
+    if (!documentComplete_)
+        return;
+    try {
+        documentComplete_(url);
+    } catch (const std::exception& failure) {
+        g_warning("DocumentComplete: %s", failure.what());
+    }
 }
 
 void WebKitBrowser::OnLinkMessage(WebKitUserContentManager*, WebKitJavascriptResult* message, gpointer data)

@@ -49,11 +49,13 @@ private:
     static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer);
     static void OnMainResourceFinished(WebKitWebResource*, gpointer);
     static void OnLinkMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer);
+    static void OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer);
 
     void StartNavigate(const std::string& address);
     void WatchMainResource();
     void ForgetMainResource();
     std::string ReportedUrl(const std::string& uri) const;
+    void RaiseDocumentComplete(const std::string& uri);
 
     WebKitWebView* view_ = nullptr;
     WebKitUserContentManager* content_ = nullptr;
