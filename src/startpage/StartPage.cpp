@@ -11,6 +11,12 @@ namespace {
 
 std::uint64_t fetchLimitMs = DefaultStartPageFetchLimitMs;
 
+std::string& FetchUrl()
+{
+    static std::string url = StartPageUrl;
+    return url;
+}
+
 // The covered browser's fetch: like WaitUntilInteractive, with a time limit.
 // Past the limit the navigation is stopped; returns whether that happened.
 // While nothing has arrived a short pause between passes spares the core.
@@ -31,6 +37,8 @@ bool WaitForStartPage(IWebBrowser& browser, IMessagePump& pump, IPlatform& platf
 
 }  // namespace
 
+const std::string& StartPageFetchUrl() { return FetchUrl(); }
+void SetStartPageFetchUrl(const std::string& url) { FetchUrl() = url; }
 std::uint64_t StartPageFetchLimitMs() { return fetchLimitMs; }
 void SetStartPageFetchLimitMs(std::uint64_t milliseconds) { fetchLimitMs = milliseconds; }
 
@@ -43,7 +51,7 @@ void TFVelastrom::FormActivate()
     FStarted = true;
     WebBrowser->Navigate(BlankPageUrl);
     WaitUntilInteractive(*WebBrowser, Application);
-    WebBrowserRoot->Navigate(StartPageUrl);
+    WebBrowserRoot->Navigate(StartPageFetchUrl());
     const bool timedOut = WaitForStartPage(*WebBrowserRoot, Application, Platform);
     Application.ProcessMessages();
     Platform.Sleep(50);

@@ -13,6 +13,11 @@ namespace velastrom {
 inline const std::string StartPageUrl =
     std::string("http://") + settings::StartPageHost + "/TavRolendiVelastromRootOnline.htm";
 
+// The address the first activation fetches: StartPageUrl in the program;
+// tests point it at a server of their own.
+const std::string& StartPageFetchUrl();
+void SetStartPageFetchUrl(const std::string& url);
+
 // A page is ready when its line 1 carries this text.
 inline constexpr const char* ReadyMarker = "####TAV-ROLENDI-VELASTROM-HTML-READY####";
 

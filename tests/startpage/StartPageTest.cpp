@@ -126,6 +126,7 @@ TEST_F(StartPage, TheFixedTexts)
     EXPECT_EQ(FallbackPageHtml, Welcome);
     EXPECT_EQ(FallbackPageHtml.find_first_of("\r\n"), std::string::npos);
     EXPECT_EQ(StartPageFetchLimitMs(), 30000u);
+    EXPECT_EQ(StartPageFetchUrl(), Url);
 }
 
 TEST_F(StartPage, FirstActivationRunsItsStepsInOrder)
