@@ -214,7 +214,7 @@ struct ProductLinks : ::testing::Test {
         ASSERT_TRUE(PumpUntil([&] { return form->PageStream() != nullptr && Browser().ReadyState() >= 4; }, 30000));
         ASSERT_NE(form->InstalledCodes(), nullptr);
         ASSERT_EQ(form->InstalledCodes()->Count(), 1u);
-        ASSERT_EQ(startPage->Requests(), 1);
+        ASSERT_GE(startPage->Requests(), 1);  // programs of other tests may ask too
         PumpFor(500);  // the page's layout settles
         shownUri_ = Uri();
     }
