@@ -3,23 +3,15 @@
 // own, and real mouse clicks on the display.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "GtkTestSupport.h"
-#include "app/BuildSettings.h"
 #include "app/PVelastrom.h"
 #include "app/gtk/DashboardWindow.h"
 #include "app/gtk/GtkApplication.h"
@@ -53,88 +45,6 @@ private:
     std::string programFiles_;
 };
 
-// Serves one page at the start page's own host and port, which the build
-// fixes. Another test may hold that port for a moment: binding is retried
-// until a deadline.
-class StartPageServer {
-public:
-    explicit StartPageServer(std::string page) : page_(std::move(page))
-    {
-        const std::string host = settings::StartPageHost;
-        const std::size_t colon = host.find(':');
-        const int port = colon == std::string::npos ? 80 : std::atoi(host.c_str() + colon + 1);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (listener_ < 0 && std::chrono::steady_clock::now() < deadline) {
-            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            int yes = 1;
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            address.sin_port = htons(static_cast<std::uint16_t>(port));
-            if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 8) == 0) {
-                listener_ = fd;
-            } else {
-                close(fd);
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            }
-        }
-        if (listener_ >= 0)
-            thread_ = std::thread([this] { Serve(); });
-    }
-    ~StartPageServer()
-    {
-        stopping_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        if (listener_ >= 0)
-            close(listener_);
-    }
-    bool Listening() const { return listener_ >= 0; }
-    int Requests() const { return requests_; }
-
-private:
-    void Serve()
-    {
-        while (!stopping_) {
-            pollfd wait{listener_, POLLIN, 0};
-            if (poll(&wait, 1, 100) <= 0)
-                continue;
-            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                continue;
-            std::string request;
-            char buffer[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                pollfd in{client, POLLIN, 0};
-                if (poll(&in, 1, 2000) <= 0)
-                    break;
-                const ssize_t got = recv(client, buffer, sizeof buffer, 0);
-                if (got <= 0)
-                    break;
-                request.append(buffer, static_cast<std::size_t>(got));
-            }
-            ++requests_;
-            const std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                                       std::to_string(page_.size()) + "\r\nConnection: close\r\n\r\n" + page_;
-            std::size_t sent = 0;
-            while (sent < answer.size()) {
-                const ssize_t n = send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
-                if (n <= 0)
-                    break;
-                sent += static_cast<std::size_t>(n);
-            }
-            close(client);
-        }
-    }
-
-    std::string page_;
-    int listener_ = -1;
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> requests_{0};
-    std::thread thread_;
-};
-
 std::string ReadFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -156,8 +66,7 @@ const std::string BetaCode = "TR-BETA000000002";  // not installed
 struct ProductLinks : ::testing::Test {
     fs::path sandbox;
     fs::path productFolder;
-    LoopbackServer products;
-    std::unique_ptr<StartPageServer> startPage;
+    LoopbackServer products;  // the start page and the products' pages
     std::unique_ptr<SandboxPlatform> platform;
     gtk::Application app;
     std::unique_ptr<TFVelastrom> form;
@@ -201,8 +110,8 @@ struct ProductLinks : ::testing::Test {
             "top:100px\">Beta</a><div id=\"imgnav\">Installa</div>\r\n"
             "<a href=\"" + products.Url("/ordinario.htm") + "\" style=\"" + style + "top:200px\">Ordinario</a>\r\n"
             "</body></html>\r\n";
-        startPage = std::make_unique<StartPageServer>(page);
-        ASSERT_TRUE(startPage->Listening()) << "the start page's port " << settings::StartPageHost << " stayed busy";
+        products.Add("/TavRolendiVelastromRootOnline.htm", {"text/html", page, 200, 0});
+        SetStartPageFetchUrl(products.Url("/TavRolendiVelastromRootOnline.htm"));
 
         app.Initialize();
         form = std::make_unique<TFVelastrom>(app, *platform);
@@ -214,7 +123,7 @@ struct ProductLinks : ::testing::Test {
         ASSERT_TRUE(PumpUntil([&] { return form->PageStream() != nullptr && Browser().ReadyState() >= 4; }, 30000));
         ASSERT_NE(form->InstalledCodes(), nullptr);
         ASSERT_EQ(form->InstalledCodes()->Count(), 1u);
-        ASSERT_GE(startPage->Requests(), 1);  // programs of other tests may ask too
+        ASSERT_TRUE(Requested("/TavRolendiVelastromRootOnline.htm"));
         PumpFor(500);  // the page's layout settles
         shownUri_ = Uri();
     }
@@ -222,6 +131,7 @@ struct ProductLinks : ::testing::Test {
     void TearDown() override
     {
         form.reset();
+        SetStartPageFetchUrl(StartPageUrl);
         std::error_code ignored;
         fs::remove_all(sandbox, ignored);
     }
