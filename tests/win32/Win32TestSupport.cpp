@@ -75,6 +75,13 @@ PostedBrowser::PostedBrowser(std::vector<std::string>& log, std::string name) : 
     messages_ = CreateWindowExA(0, "VelastromPostedBrowser", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(messages_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    automation_ = std::make_shared<fakes::FakeAutomationObject>(log_, name_);
+    auto style = automation_->AddChild("Document", name_ + ".Document")->AddChild("Body", name_ + ".Body")
+                     ->AddChild("Style", "Style");
+    for (const char* property : {"OverflowX", "OverflowY", "scrollbarArrowColor", "scrollbar3dLightColor",
+                                 "scrollbarDarkShadowColor", "scrollbarFaceColor", "scrollbarHighlightColor",
+                                 "scrollbarShadowColor", "scrollbarTrackColor"})
+        style->AddSettable(property);
 }
 
 PostedBrowser::~PostedBrowser() { DestroyWindow(messages_); }

@@ -93,11 +93,19 @@ public:
     int ReadyState() override { return readyState_; }
     bool HasDocument() override { return readyState_ >= READYSTATE_INTERACTIVE; }
     void Save(TMemoryStream&) override {}
-    void Load(TMemoryStream& stream) override { log_.push_back(name_ + ".Load(" + stream.ReadToEnd() + ")"); }
-    std::shared_ptr<IAutomationObject> Automation() override { return nullptr; }
+    void Load(TMemoryStream& stream) override
+    {
+        log_.push_back(name_ + ".Load(" + stream.ReadToEnd() + ")");
+        if (onLoad)
+            onLoad();
+    }
+    // Document / Body / Style, whose assignments are logged as "Style.<name>=<value>".
+    std::shared_ptr<IAutomationObject> Automation() override { return automation_; }
     void Focus() override { log_.push_back(name_ + ".Focus"); }
     void SetOnBeforeNavigate2(BeforeNavigate2Event handler) override { beforeNavigate2_ = std::move(handler); }
     void SetOnDocumentComplete(DocumentCompleteEvent handler) override { documentComplete_ = std::move(handler); }
+
+    std::function<void()> onLoad;
 
     // Raises BeforeNavigate2 as the control would; returns the cancel flag.
     bool RaiseBeforeNavigate2(const std::string& url);
@@ -110,6 +118,7 @@ private:
     HWND messages_ = nullptr;
     int readyState_ = READYSTATE_UNINITIALIZED;
     std::string pending_;
+    std::shared_ptr<fakes::FakeAutomationObject> automation_;
     BeforeNavigate2Event beforeNavigate2_;
     DocumentCompleteEvent documentComplete_;
 };
