@@ -136,59 +136,88 @@ const Table& Weights()
     return table;
 }
 
-struct Keys {
-    std::vector<std::uint16_t> primary;
-    std::vector<std::uint8_t> secondary;
-    std::vector<std::uint32_t> special;  // position in the primary key, then the character
+// Walks the weights of one level of a text, expansions included.
+class Cursor {
+public:
+    explicit Cursor(const std::string& text) : text_(text) {}
+
+    // The next primary weight (0 at the end) and its accent.
+    bool Next(std::uint16_t& primary, std::uint8_t& secondary)
+    {
+        const Table& t = Weights();
+        if (pending_ != 0) {
+            primary = pending_;
+            secondary = 0;
+            pending_ = 0;
+            return true;
+        }
+        while (pos_ < text_.size()) {
+            const Weight& w = t[static_cast<unsigned char>(text_[pos_++])];
+            if (w.primary == 0)
+                continue;
+            primary = w.primary;
+            secondary = w.secondary;
+            pending_ = w.primary2;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const std::string& text_;
+    std::size_t pos_ = 0;
+    std::uint16_t pending_ = 0;
 };
 
-Keys KeysOf(const std::string& text)
+// Compares one level: primary weights (level 1) or accents (level 2).
+int CompareLevel(const std::string& a, const std::string& b, int level)
 {
-    const Table& t = Weights();
-    Keys k;
-    k.primary.reserve(text.size());
-    k.secondary.reserve(text.size());
-    for (unsigned char c : text) {
-        const Weight& w = t[c];
-        if (w.lastLevel != 0) {
-            k.special.push_back(static_cast<std::uint32_t>(k.primary.size()) << 8 | w.lastLevel);
-            continue;
-        }
-        if (w.primary == 0)
-            continue;
-        k.primary.push_back(w.primary);
-        k.secondary.push_back(w.secondary);
-        if (w.primary2 != 0) {
-            k.primary.push_back(w.primary2);
-            k.secondary.push_back(0);
-        }
+    Cursor ca(a);
+    Cursor cb(b);
+    for (;;) {
+        std::uint16_t pa = 0, pb = 0;
+        std::uint8_t sa = 0, sb = 0;
+        const bool ha = ca.Next(pa, sa);
+        const bool hb = cb.Next(pb, sb);
+        if (!ha || !hb)
+            return ha == hb ? 0 : (ha ? 1 : -1);
+        const int va = level == 1 ? pa : sa;
+        const int vb = level == 1 ? pb : sb;
+        if (va != vb)
+            return va < vb ? -1 : 1;
     }
-    return k;
 }
 
-template <typename T>
-int CompareSequences(const std::vector<T>& a, const std::vector<T>& b)
+// The last level: the hyphens, apostrophes and control characters, each by
+// its place among the weighed characters and its own order.
+std::vector<std::uint32_t> LastLevel(const std::string& text)
 {
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < n; ++i)
-        if (a[i] != b[i])
-            return a[i] < b[i] ? -1 : 1;
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
+    const Table& t = Weights();
+    std::vector<std::uint32_t> out;
+    std::uint32_t place = 0;
+    for (unsigned char c : text) {
+        const Weight& w = t[c];
+        if (w.lastLevel != 0)
+            out.push_back(place << 8 | w.lastLevel);
+        else if (w.primary != 0)
+            place += w.primary2 != 0 ? 2 : 1;
+    }
+    return out;
 }
 
 }  // namespace
 
 int CompareText1252(const std::string& a, const std::string& b)
 {
-    const Keys ka = KeysOf(a);
-    const Keys kb = KeysOf(b);
-    if (int r = CompareSequences(ka.primary, kb.primary))
+    if (int r = CompareLevel(a, b, 1))
         return r;
-    if (int r = CompareSequences(ka.secondary, kb.secondary))
+    if (int r = CompareLevel(a, b, 2))
         return r;
-    return CompareSequences(ka.special, kb.special);
+    const std::vector<std::uint32_t> la = LastLevel(a);
+    const std::vector<std::uint32_t> lb = LastLevel(b);
+    if (la == lb)
+        return 0;
+    return la < lb ? -1 : 1;
 }
 
 }  // namespace velastrom

@@ -65,12 +65,18 @@ std::string_view QueryName(const char* name)
     return Trim(CutAtNul(name));
 }
 
+std::string Folded(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+    return out;
+}
+
 const Section* FindSection(const Document& doc, std::string_view name)
 {
-    for (const Section& s : doc.sections)
-        if (NamesEqual(s.name, name))
-            return &s;
-    return nullptr;
+    const auto it = doc.index.find(Folded(name));
+    return it == doc.index.end() ? nullptr : &doc.sections[it->second];
 }
 
 const Entry* FindEntry(const Section& section, std::string_view name)
@@ -229,6 +235,8 @@ Document Parse(std::string_view bytes)
         current->insertTerminated = terminated;
         current->entries.push_back(std::move(entry));
     }
+    for (std::size_t i = 0; i < doc.sections.size(); ++i)
+        doc.index.emplace(Folded(doc.sections[i].name), i);  // the first of duplicates stays
     return doc;
 }
 
@@ -334,70 +342,54 @@ FileIdentity IdentityOf(const struct stat& st)
 
 // A file changed this recently may change again within the resolution of the
 // file system's clock without its times showing it: it is parsed afresh.
-constexpr time_t SettleSeconds = 2;
-
-struct CachedFile {
-    std::string path;
-    FileIdentity identity;
-    Document doc;
-};
+constexpr double SettleSeconds = 2.0;
 
 class ParsedFiles {
 public:
-    // The parsed file, or nothing when it cannot be read; also the identity
-    // and bytes when the caller needs them.
-    std::shared_ptr<const Document> Get(const std::string& path, bool& exists)
+    // The parsed file, or nothing when it does not exist or cannot be read.
+    std::shared_ptr<const Document> Get(const std::string& path)
     {
-        exists = false;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return nullptr;
+        std::shared_ptr<Entry> cached = Find(path);
+        // A file whose times had settled when it was read shows any change
+        // since in its times.
+        if (cached && cached->settled && cached->identity == IdentityOf(st))
+            return cached->doc;
+
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return nullptr;
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            return nullptr;
-        }
-        exists = true;
-        const FileIdentity id = IdentityOf(st);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-                if (it->first == path && it->second.first == id) {
-                    cache_.splice(cache_.begin(), cache_, it);
-                    ::close(fd);
-                    return cache_.front().second.second;
-                }
-            }
-        }
         std::string bytes;
-        const bool ok = ReadAll(fd, bytes);
+        const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, bytes);
         ::close(fd);
-        if (!ok) {
-            exists = false;
+        if (!ok)
             return nullptr;
-        }
-        auto doc = std::make_shared<const Document>(Parse(bytes));
+        const FileIdentity id = IdentityOf(st);
+        // A file changed a moment ago is compared byte for byte.
+        if (cached && cached->identity == id && cached->bytes == bytes)
+            return cached->doc;
+
+        auto entry = std::make_shared<Entry>();
+        entry->identity = id;
+        entry->doc = std::make_shared<const Document>(Parse(bytes));
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
-        if (id.ctime.tv_sec + SettleSeconds < now.tv_sec && id.mtime.tv_sec + SettleSeconds < now.tv_sec) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            Forget(path);
-            cache_.emplace_front(path, std::make_pair(id, doc));
-            if (cache_.size() > MaxFiles)
-                cache_.pop_back();
-        }
-        return doc;
+        const auto age = [&](const timespec& t) {
+            return static_cast<double>(now.tv_sec - t.tv_sec) + static_cast<double>(now.tv_nsec - t.tv_nsec) / 1e9;
+        };
+        entry->settled = age(id.ctime) > SettleSeconds && age(id.mtime) > SettleSeconds;
+        if (!entry->settled)
+            entry->bytes = std::move(bytes);
+        Store(path, entry);
+        return entry->doc;
     }
 
     void Forget(const std::string& path)
     {
-        cache_.remove_if([&](const auto& item) { return item.first == path; });
-    }
-
-    void ForgetLocked(const std::string& path)
-    {
         std::lock_guard<std::mutex> lock(mutex_);
-        Forget(path);
+        cache_.remove_if([&](const auto& item) { return item.first == path; });
     }
 
     static bool ReadAll(int fd, std::string& bytes)
@@ -417,9 +409,37 @@ public:
     }
 
 private:
+    struct Entry {
+        FileIdentity identity;
+        bool settled = false;
+        std::string bytes;  // kept while the file has not settled
+        std::shared_ptr<const Document> doc;
+    };
+
+    std::shared_ptr<Entry> Find(const std::string& path)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+            if (it->first == path) {
+                cache_.splice(cache_.begin(), cache_, it);
+                return cache_.front().second;
+            }
+        }
+        return nullptr;
+    }
+
+    void Store(const std::string& path, std::shared_ptr<Entry> entry)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cache_.remove_if([&](const auto& item) { return item.first == path; });
+        cache_.emplace_front(path, std::move(entry));
+        if (cache_.size() > MaxFiles)
+            cache_.pop_back();
+    }
+
     static constexpr std::size_t MaxFiles = 8;
     std::mutex mutex_;
-    std::list<std::pair<std::string, std::pair<FileIdentity, std::shared_ptr<const Document>>>> cache_;
+    std::list<std::pair<std::string, std::shared_ptr<Entry>>> cache_;
 };
 
 ParsedFiles& Files()
@@ -457,8 +477,7 @@ std::string FolderOf(const std::string& path)
 std::string ProfileStore::GetString(const char* section, const char* key, const std::string& def,
                                     std::size_t bufferSize, const std::string& fileName)
 {
-    bool exists = false;
-    const std::shared_ptr<const Document> doc = Files().Get(fileName, exists);
+    const std::shared_ptr<const Document> doc = Files().Get(fileName);
     return Read(doc.get(), section, key, def, bufferSize);
 }
 
@@ -523,8 +542,8 @@ bool ProfileStore::WriteString(const std::string& section, const std::string& ke
         ok = ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok)
         ::unlink(temp.c_str());
-    Files().ForgetLocked(path);
-    Files().ForgetLocked(fileName);
+    Files().Forget(path);
+    Files().Forget(fileName);
     return ok;
 }
 

@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velastrom::profile {
@@ -46,6 +47,8 @@ struct Section {
 
 struct Document {
     std::vector<Section> sections;  // the nameless section first, then file order
+    // The first section of each name, by its letter-case-folded name.
+    std::unordered_map<std::string, std::size_t> index;
 };
 
 Document Parse(std::string_view bytes);
