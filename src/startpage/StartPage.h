@@ -44,7 +44,7 @@ void SetStartPageFetchLimitMs(std::uint64_t milliseconds);
 
 // The pause between two passes of the fetch wait while nothing has arrived,
 // so the wait does not keep a core busy.
-inline constexpr unsigned StartPageFetchPollMs = 5;
+inline constexpr unsigned StartPageFetchPollMs = 1;
 
 // One header field read by the number rule: leading spaces, then an optional
 // sign and decimal digits, or a "$", "x", "X", "0x" or "0X" prefix and
