@@ -129,6 +129,29 @@ inline const std::vector<ProfileCase>& ProfileCases()
         {"ControlZIsABlankNoBreakSpaceIsNot", "[S]\r\nk=\x1Av\xA0\r\n\x1Aj\x1A=w\r\n\xA0i=x\r\n",
          {R("S", "k", "v\xA0"), R("S", "j", "w"), R("S", "i", "d", "d"), R("S", "\xA0i", "x")}, {}, {}},
 
+        // A byte-order mark makes the file UTF-8 or UTF-16; reads come back in
+        // Windows-1252, "?" for what it lacks; writes keep the encoding.
+        {"Utf8WithByteOrderMark", "\xEF\xBB\xBF[S\xC3\xA9]\r\nk=caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83\r\n",
+         {Sections("S\xE9\0"s), R("S\xE9", "k", "caf\xE9 \x80 ?"), R("S", "k", "d", "d"), W("S", "new", "\xE9\x80"),
+          R("S", "new", "\xE9\x80"), W("S\xE9", "k", "\x80!")},
+         "\xEF\xBB\xBF[S\xC3\xA9]\nk=\xE2\x82\xAC!\n[S]\nnew=\xC3\xA9\xE2\x82\xAC",
+         "\xEF\xBB\xBF[S\xC3\xA9]\r\nk=\xE2\x82\xAC!\r\n[S]\r\nnew=\xC3\xA9\xE2\x82\xAC\r\n"},
+        {"Utf16LittleEndianWithByteOrderMark", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\xAC\x20\x03\x26\r\0\n\0"s,
+         {Sections("S\0"s), R("S", "k", "\xE9\x80?"), W("S", "new", "\xE9\x80"), R("S", "new", "\xE9\x80")},
+         {},
+         "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\xAC\x20\x03\x26\r\0\n\0n\0e\0w\0=\0\xE9\0\xAC\x20\r\0\n\0"s},
+        {"Utf16BigEndianWithByteOrderMark", "\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0\xE9\x20\xAC\x26\x03\0\r\0\n"s,
+         {Sections("S\0"s), R("S", "k", "\xE9\x80?"), W("S", "new", "\xE9\x80"), R("S", "new", "\xE9\x80")},
+         {},
+         "\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0\xE9\x20\xAC\x26\x03\0\r\0\n\0n\0e\0w\0=\0\xE9\x20\xAC\0\r\0\n"s},
+        {"ByteOrderMarkOnly", "\xEF\xBB\xBF",
+         {Sections(""), R("S", "k", "d", "d"), W("S", "new", "\xE9"), R("S", "new", "\xE9")},
+         "\xEF\xBB\xBF[S]\nnew=\xC3\xA9", "\xEF\xBB\xBF[S]\r\nnew=\xC3\xA9\r\n"},
+        {"SecondByteOrderMarkIsText", "\xEF\xBB\xBF\xEF\xBB\xBF[S]\r\nk=v\r\n",
+         {Sections(""), R("S", "k", "d", "d")}, {}, {}},
+        {"Utf8WithoutByteOrderMarkIsWindows1252", "[S]\r\nk=caf\xC3\xA9\r\n",
+         {R("S", "k", "caf\xC3\xA9")}, {}, {}},
+
         // --- writing ----------------------------------------------------------
         {"WriteReplacesInPlace", "; head\r\n[S]\r\n  k = old  \r\nz=1\r\n\r\n[T]\r\nk=t\r\n",
          {W("S", "k", "new"), R("S", "k", "new"), R("T", "k", "t")},

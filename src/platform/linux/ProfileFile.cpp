@@ -273,9 +273,161 @@ std::string Read(const Document* doc, const char* section, const char* key, cons
     return CopyValue(def, bufferSize);
 }
 
-std::string Write(std::string_view bytes, const Document& doc, const std::string& sectionIn,
-                  const std::string& keyIn, const std::string& valueIn, bool& changed)
+// --- text encodings -----------------------------------------------------------
+
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F as Unicode; the rest map to themselves.
+constexpr char16_t HighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char32_t ToUnicode(unsigned char c)
 {
+    return c >= 0x80 && c <= 0x9F ? HighControls[c - 0x80] : c;
+}
+
+// The Windows-1252 byte of a character; "?" for one the code page lacks.
+char FromUnicode(char32_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return static_cast<char>(u);
+    for (int i = 0; i < 32; ++i)
+        if (HighControls[i] == u)
+            return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+void AppendUnits(std::string& out, char32_t u, Encoding encoding)
+{
+    auto unit16 = [&](char16_t w) {
+        if (encoding == Encoding::Utf16LE) {
+            out.push_back(static_cast<char>(w & 0xFF));
+            out.push_back(static_cast<char>(w >> 8));
+        } else {
+            out.push_back(static_cast<char>(w >> 8));
+            out.push_back(static_cast<char>(w & 0xFF));
+        }
+    };
+    switch (encoding) {
+    case Encoding::Ansi:
+        out.push_back(FromUnicode(u));
+        break;
+    case Encoding::Utf8:
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+        break;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        unit16(static_cast<char16_t>(u));
+        break;
+    }
+}
+
+}  // namespace
+
+Decoded Decode(std::string_view bytes)
+{
+    Decoded d;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        d.encoding = Encoding::Utf8;
+        d.bomSize = 3;
+    } else if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
+        d.encoding = Encoding::Utf16LE;
+        d.bomSize = 2;
+    } else if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") {
+        d.encoding = Encoding::Utf16BE;
+        d.bomSize = 2;
+    } else {
+        d.encoding = Encoding::Ansi;
+        d.text.assign(bytes);
+        return d;
+    }
+    d.text.reserve(bytes.size());
+    d.origin.reserve(bytes.size() + 1);
+    std::size_t i = d.bomSize;
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    while (i < bytes.size()) {
+        const std::size_t start = i;
+        char32_t u = 0xFFFD;
+        if (d.encoding == Encoding::Utf8) {
+            const unsigned char c = byte(i);
+            std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+            if (length == 0 || i + length > bytes.size()) {
+                i += 1;
+            } else {
+                u = length == 1 ? c : c & (0x7F >> length);
+                bool ok = true;
+                for (std::size_t k = 1; k < length; ++k) {
+                    if ((byte(i + k) & 0xC0) != 0x80) {
+                        ok = false;
+                        break;
+                    }
+                    u = u << 6 | (byte(i + k) & 0x3F);
+                }
+                if (ok) {
+                    i += length;
+                } else {
+                    u = 0xFFFD;
+                    i += 1;
+                }
+            }
+        } else if (i + 1 < bytes.size()) {
+            const char16_t w = d.encoding == Encoding::Utf16LE ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
+                                                               : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
+            i += 2;
+            u = w;
+            if (w >= 0xD800 && w <= 0xDBFF && i + 1 < bytes.size()) {
+                const char16_t low = d.encoding == Encoding::Utf16LE
+                                         ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
+                                         : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    u = 0x10000;
+                    i += 2;
+                }
+            }
+        } else {
+            u = byte(i);  // an odd last byte
+            i += 1;
+        }
+        d.text.push_back(FromUnicode(u));
+        d.origin.push_back(start);
+    }
+    d.origin.push_back(bytes.size());
+    return d;
+}
+
+std::string Encode(std::string_view text, Encoding encoding)
+{
+    if (encoding == Encoding::Ansi)
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (unsigned char c : text)
+        AppendUnits(out, ToUnicode(c), encoding);
+    return out;
+}
+
+std::string Write(std::string_view bytes, const std::string& sectionIn, const std::string& keyIn,
+                  const std::string& valueIn, bool& changed)
+{
+    const Decoded decoded = Decode(bytes);
+    const Document doc = Parse(decoded.text);
+    const std::string_view text = decoded.text;
+    // Offsets into the file's bytes of offsets into its text.
+    const auto at = [&](std::size_t offset) { return decoded.origin.empty() ? offset : decoded.origin[offset]; };
+    const auto encode = [&](std::string_view piece) { return Encode(piece, decoded.encoding); };
+
     const std::string_view sectionName = QueryName(sectionIn.c_str());
     const std::string_view keyName = QueryName(keyIn.c_str());
     std::string_view value = CutAtNul(valueIn);
@@ -291,28 +443,28 @@ std::string Write(std::string_view bytes, const Document& doc, const std::string
                 changed = false;
                 return std::string(bytes);
             }
-            out.reserve(bytes.size() + value.size() + 1);
-            out.append(bytes.substr(0, entry->valueBegin));
-            if (!entry->hasValue)
-                out.push_back('=');
-            out.append(value);
-            out.append(bytes.substr(entry->valueEnd));
+            out.append(bytes.substr(0, at(entry->valueBegin)));
+            out.append(encode(std::string(entry->hasValue ? "" : "=") + std::string(value)));
+            out.append(bytes.substr(at(entry->valueEnd)));
             return out;
         }
-        out.reserve(bytes.size() + keyName.size() + value.size() + 5);
-        out.append(bytes.substr(0, section->insertAt));
+        std::string line;
         if (!section->insertTerminated && section->insertAt > 0)
-            out.append("\r\n");
-        out.append(keyName).append("=").append(value).append("\r\n");
-        out.append(bytes.substr(section->insertAt));
+            line.append("\r\n");
+        line.append(keyName).append("=").append(value).append("\r\n");
+        const std::size_t insertAt = section->insertAt == 0 ? decoded.bomSize : at(section->insertAt);
+        out.append(bytes.substr(0, insertAt));
+        out.append(encode(line));
+        out.append(bytes.substr(insertAt));
         return out;
     }
-    out.reserve(bytes.size() + sectionName.size() + keyName.size() + value.size() + 9);
+    std::string lines;
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r')
+        lines.append("\r\n");
+    lines.append("[").append(sectionName).append("]\r\n");
+    lines.append(keyName).append("=").append(value).append("\r\n");
     out.append(bytes);
-    if (!out.empty() && out.back() != '\n' && out.back() != '\r')
-        out.append("\r\n");
-    out.append("[").append(sectionName).append("]\r\n");
-    out.append(keyName).append("=").append(value).append("\r\n");
+    out.append(encode(lines));
     return out;
 }
 
@@ -373,7 +525,7 @@ public:
 
         auto entry = std::make_shared<Entry>();
         entry->identity = id;
-        entry->doc = std::make_shared<const Document>(Parse(bytes));
+        entry->doc = std::make_shared<const Document>(Parse(Decode(bytes).text));
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         const auto age = [&](const timespec& t) {
@@ -515,7 +667,7 @@ bool ProfileStore::WriteString(const std::string& section, const std::string& ke
     }
 
     bool changed = false;
-    const std::string updated = Write(bytes, Parse(bytes), section, key, value, changed);
+    const std::string updated = Write(bytes, section, key, value, changed);
     if (!changed)
         return true;
 

@@ -12,6 +12,9 @@
 // name or value; reads are cut to the caller's buffer as the Windows
 // functions cut them.
 //
+// A file that starts with a byte-order mark is read as UTF-8 or UTF-16 and
+// converted; writes keep its encoding.
+//
 // Writing: replaces the value of an existing key in place; a new key goes
 // after the last entry of its section, a new section at the end of the file;
 // every other byte of the file stays as it was. The file is written whole to
@@ -59,10 +62,23 @@ Document Parse(std::string_view bytes);
 std::string Read(const Document* doc, const char* section, const char* key, const std::string& def,
                  std::size_t bufferSize);
 
-// The file's new bytes after writing value to section/key, or false in
-// changed when the file already holds that value.
-std::string Write(std::string_view bytes, const Document& doc, const std::string& section,
-                  const std::string& key, const std::string& value, bool& changed);
+// A file's text: Windows-1252 as it stands, or, after a byte-order mark,
+// UTF-8 or UTF-16 converted to Windows-1252 ("?" for what it lacks).
+enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
+struct Decoded {
+    Encoding encoding = Encoding::Ansi;
+    std::size_t bomSize = 0;
+    std::string text;
+    std::vector<std::size_t> origin;  // byte offset of each character, then the size; empty for Ansi
+};
+Decoded Decode(std::string_view bytes);
+std::string Encode(std::string_view text, Encoding encoding);
+
+// The file's new bytes after writing value to section/key (changed lines in
+// the file's own encoding), or changed false when the file already holds
+// that value.
+std::string Write(std::string_view bytes, const std::string& section, const std::string& key,
+                  const std::string& value, bool& changed);
 
 // Whether c counts as a blank around names and values.
 bool IsBlank(unsigned char c);
