@@ -6,14 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <optional>
 
 namespace velastrom::profile {
 
@@ -229,8 +226,6 @@ Document Parse(std::string_view bytes)
             entry.valueEnd = e;
             entry.value = std::string(CutAtNul(bytes.substr(vb, e - vb)));
         }
-        entry.lineEnd = lineEnd;
-        entry.lineTerminated = terminated;
         current->insertAt = lineEnd;
         current->insertTerminated = terminated;
         current->entries.push_back(std::move(entry));

@@ -34,10 +34,8 @@ struct Entry {
     std::string name;      // blanks removed, cut at a NUL byte
     bool hasValue = false; // the line holds "="
     std::string value;     // blanks removed (quotes kept), cut at a NUL byte
-    std::size_t valueBegin = 0;  // byte offsets of the value in the file
+    std::size_t valueBegin = 0;  // offsets of the value in the text
     std::size_t valueEnd = 0;
-    std::size_t lineEnd = 0;     // offset after the line and its line end
-    bool lineTerminated = false; // the line has a line end of its own
 };
 
 struct Section {
