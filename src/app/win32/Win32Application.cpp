@@ -65,16 +65,17 @@ Win32Application::Win32Application(HINSTANCE instance) : instance_(instance), sh
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.lpszClassName = ApplicationClass;
     if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Window class");
 
     // The application's own window: the taskbar entry. It is shown with no
     // size, centred on the primary screen, so only its taskbar button is seen.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    SetLastError(ERROR_SUCCESS);
     window_ = CreateWindowExA(0, ApplicationClass, "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                               x, y, 0, 0, nullptr, nullptr, instance_, this);
     if (window_ == nullptr)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Application window");
     // Its window menu: Restore, Minimize and Close.
     HMENU menu = GetSystemMenu(window_, FALSE);
     if (menu != nullptr) {

@@ -32,10 +32,11 @@ void FillWith(HDC dc, const RECT& area, TColor color)
 
 HWND CreateChild(const char* className, HWND parent, void* self)
 {
+    SetLastError(ERROR_SUCCESS);
     HWND window = CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0,
                                   0, parent, nullptr, GetModuleHandleA(nullptr), self);
     if (window == nullptr)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Control window");
     return window;
 }
 
@@ -48,7 +49,7 @@ void Register(HINSTANCE instance, const char* name, WNDPROC procedure, LPCSTR cu
     windowClass.hCursor = LoadCursor(nullptr, cursor);
     windowClass.lpszClassName = name;
     if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Window class");
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC procedure)
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = FormClass;
     if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Window class");
     registered = true;
 }
 
@@ -75,10 +75,11 @@ Win32DashboardView::Win32DashboardView(Win32Application& app, IDashboardEvents& 
     // no system menu; owned by the application's window, so no taskbar entry
     // of its own.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+    SetLastError(ERROR_SUCCESS);
     window_ = CreateWindowExA(WS_EX_WINDOWEDGE, FormClass, WindowCaption, style, DesignLeft, DesignTop, DesignWidth,
                               DesignHeight, app_.Handle(), nullptr, app_.Instance(), this);
     if (window_ == nullptr)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Dashboard window");
     RecordBounds();
 
     try {

@@ -62,6 +62,14 @@ std::string OleErrorText(HRESULT code)
 
 void ThrowOleError(HRESULT code) { throw Error(OleErrorText(code)); }
 
+void ThrowLastError(const char* what)
+{
+    const DWORD error = GetLastError();
+    if (error == ERROR_SUCCESS)
+        throw Error(std::string(what) + " could not be created");
+    ThrowOleError(HRESULT_FROM_WIN32(error));
+}
+
 void OleCheck(HRESULT code)
 {
     if (FAILED(code))

@@ -25,6 +25,9 @@ std::string SystemErrorText(HRESULT code);
 std::string OleErrorText(HRESULT code);
 // Raises velastrom::Error with OleErrorText(code).
 [[noreturn]] void ThrowOleError(HRESULT code);
+// Raises velastrom::Error with the system's text for the calling thread's last
+// error; when the system recorded none, with "<what> could not be created".
+[[noreturn]] void ThrowLastError(const char* what);
 // Raises for a failed code; succeeds silently otherwise.
 void OleCheck(HRESULT code);
 

@@ -196,17 +196,18 @@ void RegisterHostClass()
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.lpszClassName = HostWindowClass;
     if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Window class");
     registered = true;
 }
 
 SystemBrowser::SystemBrowser(HWND parent)
 {
     RegisterHostClass();
+    SetLastError(ERROR_SUCCESS);
     window_ = CreateWindowExA(0, HostWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
                               0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window_ == nullptr)
-        ThrowOleError(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowLastError("Browser window");
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SystemBrowser::WindowProc));
     site_ = std::make_unique<Site>(window_);
