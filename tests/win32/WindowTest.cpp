@@ -626,6 +626,8 @@ TEST_F(Win32Window, MinimisingHidesTheWindowWithTheTaskbarEntryAndRestoringRaise
     int leftBefore = 0, widthBefore = 0, leftMinimised = -1, widthMinimised = -1;
     events.onShow = [&] {
         PostStep([&] {
+            // Not minimised: nothing to restore, no event.
+            SendMessageA(app->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
             leftBefore = window->Left();
             widthBefore = window->Width();
             SendMessageA(Form(), WM_SYSCOMMAND, SC_MINIMIZE, 0);

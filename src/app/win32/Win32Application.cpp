@@ -299,8 +299,12 @@ LRESULT Win32Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
                 DispatchEvent(*this, [this] { mainView_->Close(); });
             return 0;
         case SC_RESTORE:
-            Restore();
-            return 0;
+            // Only a restore from the minimised state is the program's own.
+            if (IsIconic(window_)) {
+                Restore();
+                return 0;
+            }
+            break;
         case SC_MINIMIZE:
             Minimize();
             return 0;
