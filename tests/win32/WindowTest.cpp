@@ -574,17 +574,31 @@ TEST_F(Win32Window, StartedMaximisedOpensMaximised)
 {
     app->SetShowCommand(SW_SHOWMAXIMIZED);
     bool zoomed = false, visible = false;
+    RECT platformRect{};
+    TRect bounds;
     events.onShow = [&] {
         EXPECT_FALSE(IsWindowVisible(Form()));  // the show handler runs first
         PostStep([&] {
             zoomed = IsZoomed(Form());
             visible = IsWindowVisible(Form());
+            GetWindowRect(Form(), &platformRect);
+            bounds = {window->Left(), window->Top(), window->Width(), window->Height()};
             app->Terminate();
         });
     };
     app->Run();
     EXPECT_TRUE(zoomed);
     EXPECT_TRUE(visible);
+    // The bounds read are the maximised rectangle as the platform gives it:
+    // its frame lies outside the work area, so left and top are negative.
+    const TRect work = app->WorkAreas().front();
+    EXPECT_EQ(bounds.Left, platformRect.left);
+    EXPECT_EQ(bounds.Top, platformRect.top);
+    EXPECT_EQ(bounds.Width, platformRect.right - platformRect.left);
+    EXPECT_EQ(bounds.Height, platformRect.bottom - platformRect.top);
+    EXPECT_LT(bounds.Left, work.Left);
+    EXPECT_LT(bounds.Top, work.Top);
+    EXPECT_GT(bounds.Width, work.Width);
 }
 
 TEST_F(Win32Window, StartedMinimisedShowsTheWindowOnlyWhenFirstRestored)
