@@ -205,10 +205,55 @@ std::vector<std::uint32_t> LastLevel(const std::string& text)
     return out;
 }
 
+// The first level's weight of each byte for the quick comparison: the
+// primary weight, 0 for a byte the first level ignores, Expansion for a byte
+// that weighs as two letters.
+constexpr std::uint16_t Expansion = 0xFFFF;
+
+std::array<std::uint16_t, 256> BuildQuickTable()
+{
+    std::array<std::uint16_t, 256> quick{};
+    const Table& t = Weights();
+    for (std::size_t c = 0; c < quick.size(); ++c)
+        quick[c] = t[c].primary2 != 0 ? Expansion : t[c].primary;
+    return quick;
+}
+
+const std::array<std::uint16_t, 256> QuickWeights = BuildQuickTable();
+
+// The first level alone, as long as it can be decided without expansions:
+// 1 or -1 when the primary weights differ, 0 when it cannot tell (equal first
+// levels, or an expansion met before the difference). Most comparisons end
+// here, in the first few characters.
+int QuickPrimary(const std::string& a, const std::string& b)
+{
+    const std::uint16_t* q = QuickWeights.data();
+    const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+    const auto* ea = pa + a.size();
+    const auto* eb = pb + b.size();
+    for (;;) {
+        std::uint16_t wa = 0;
+        std::uint16_t wb = 0;
+        while (pa < ea && (wa = q[*pa++]) == 0) {
+        }
+        while (pb < eb && (wb = q[*pb++]) == 0) {
+        }
+        if (wa == 0 || wb == 0)
+            return wa == 0 ? (wb == 0 ? 0 : -1) : 1;
+        if (wa == Expansion || wb == Expansion)
+            return 0;
+        if (wa != wb)
+            return wa < wb ? -1 : 1;
+    }
+}
+
 }  // namespace
 
 int CompareText1252(const std::string& a, const std::string& b)
 {
+    if (int r = QuickPrimary(a, b))
+        return r;
     if (int r = CompareLevel(a, b, 1))
         return r;
     if (int r = CompareLevel(a, b, 2))
