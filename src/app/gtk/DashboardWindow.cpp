@@ -298,13 +298,26 @@ void DashboardWindow::SetWidth(int value)
 void DashboardWindow::ApplyPosition()
 {
     // With north-west gravity the position is that of the frame's outer corner.
+    pending_ = true;
+    pendingMisses_ = 0;
     gtk_window_move(GTK_WINDOW(window_), bounds_.Left, bounds_.Top);
 }
 
 void DashboardWindow::ApplySize()
 {
-    gtk_window_resize(GTK_WINDOW(window_), std::max(1, bounds_.Width - frame_[0] - frame_[2]),
-                      std::max(1, bounds_.Height - frame_[1] - frame_[3]));
+    pending_ = true;
+    pendingMisses_ = 0;
+    gtk_window_resize(GTK_WINDOW(window_), ClientWidth(), ClientHeight());
+}
+
+int DashboardWindow::ClientWidth() const
+{
+    return std::max(1, bounds_.Width - frame_[0] - frame_[2]);
+}
+
+int DashboardWindow::ClientHeight() const
+{
+    return std::max(1, bounds_.Height - frame_[1] - frame_[3]);
 }
 
 void DashboardWindow::ApplyMinimum()
@@ -316,24 +329,25 @@ void DashboardWindow::ApplyMinimum()
     gtk_window_set_geometry_hints(GTK_WINDOW(window_), nullptr, &hints, GDK_HINT_MIN_SIZE);
 }
 
-void DashboardWindow::ReadFrameExtents()
+bool DashboardWindow::ReadFrameExtents(int clientWidth, int clientHeight)
 {
     GdkWindow* window = gtk_widget_get_window(window_);
     if (!window)
-        return;
+        return false;
+    // The frame's outer rectangle and the client's place on the screen, both
+    // asked of the server now; the client's size is the event's.
     GdkRectangle outer;
     gdk_window_get_frame_extents(window, &outer);
     int x = 0, y = 0;
     gdk_window_get_origin(window, &x, &y);
-    const int width = gdk_window_get_width(window);
-    const int height = gdk_window_get_height(window);
-    const int frame[4] = {x - outer.x, y - outer.y, outer.x + outer.width - x - width,
-                          outer.y + outer.height - y - height};
+    const int frame[4] = {x - outer.x, y - outer.y, outer.x + outer.width - x - clientWidth,
+                          outer.y + outer.height - y - clientHeight};
+    if (std::any_of(frame, frame + 4, [](int side) { return side < 0 || side > 200; }))
+        return false;  // caught in the middle of a change
     if (std::equal(frame, frame + 4, frame_))
-        return;
+        return false;
     std::copy(frame, frame + 4, frame_);
-    ApplyMinimum();
-    ApplySize();
+    return true;
 }
 
 void DashboardWindow::SetEnabled(bool enabled)
@@ -358,15 +372,32 @@ gboolean DashboardWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer data)
     return TRUE;
 }
 
-gboolean DashboardWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer data)
+gboolean DashboardWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data)
 {
     auto* self = static_cast<DashboardWindow*>(data);
     GdkWindow* window = gtk_widget_get_window(widget);
     if (!window || !gtk_widget_get_mapped(widget))
         return FALSE;
-    self->ReadFrameExtents();
+    if (self->ReadFrameExtents(event->width, event->height)) {
+        // A frame came (or changed): the same outer bounds need another client size.
+        self->ApplyMinimum();
+        self->ApplySize();
+        self->ApplyPosition();
+        return FALSE;
+    }
     GdkRectangle outer;
     gdk_window_get_frame_extents(window, &outer);
+    if (self->pending_) {
+        // Our own request on its way: events until it shows are stale. A
+        // window manager that will not grant it gets the last word after a few.
+        const bool granted = event->width == self->ClientWidth() && event->height == self->ClientHeight() &&
+                             outer.x == self->bounds_.Left && outer.y == self->bounds_.Top;
+        if (granted || ++self->pendingMisses_ > 3)
+            self->pending_ = false;
+        if (granted || self->pending_)
+            return FALSE;
+    }
+    // Moved or sized from outside (the user, the window manager).
     self->bounds_ = {outer.x, outer.y, outer.width, outer.height};
     return FALSE;
 }

@@ -133,7 +133,10 @@ private:
     static void OnActiveChanged(GObject*, GParamSpec*, gpointer);
 
     void Dispatch(const std::function<void()>& handler);
-    void ReadFrameExtents();
+    // Reads the frame's widths; true when they changed.
+    bool ReadFrameExtents(int clientWidth, int clientHeight);
+    int ClientWidth() const;
+    int ClientHeight() const;
     void ApplyMinimum();
     void ApplyPosition();
     void ApplySize();
@@ -153,6 +156,9 @@ private:
     TRect bounds_{852, 177, 1024, 736};
     // The frame's widths around the client area: left, top, right, bottom.
     int frame_[4] = {0, 0, 0, 0};
+    // A move or resize of ours that the window does not show yet.
+    bool pending_ = false;
+    int pendingMisses_ = 0;
     bool everActive_ = false;
     std::string title_;
 };
