@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "GtkTestSupport.h"
+#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkApplication.h"
+
 namespace velastrom {
 namespace {
 
@@ -229,6 +233,65 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
                After(info, "Width:") + frame.left + frame.right == 800 &&
                After(info, "Height:") + frame.top + frame.bottom == 600;
     })) << info;
+}
+
+// Minimising and restoring need a window manager: this runs in a process of
+// its own on the display of the test below.
+constexpr const char* InsideFlag = "VELASTROM_TEST_INSIDE_WINDOW_MANAGER";
+
+struct CountingEvents : IDashboardEvents {
+    void FormCreate() override {}
+    void FormDestroy() override {}
+    void FormShow() override {}
+    void FormActivate() override { ++formActivations; }
+    void FormCloseQuery(bool&) override {}
+    void FormClose(TCloseAction&) override {}
+    void WebBrowserBeforeNavigate2(const std::string&, bool&) override {}
+    void WebBrowserDocumentComplete(const std::string&) override {}
+    void ImageHomeClick() override {}
+    void ImageStopClick() override {}
+    int formActivations = 0;
+};
+
+TEST(InsideAWindowManager, RestoreAndReturnReachTheApplication)
+{
+    if (!std::getenv(InsideFlag))
+        GTEST_SKIP() << "runs inside UnderAWindowManager.MinimisedAndRestored, on a display with a window manager";
+    ASSERT_TRUE(testing::OpenDisplay());
+    gtk::Application app;
+    app.Initialize();
+    CountingEvents events;
+    auto view = app.CreateMainWindow(events);
+    auto& window = static_cast<gtk::DashboardWindow&>(*view);
+    GtkWindow* gtkWindow = window.Window();
+    int activations = 0, restores = 0;
+    app.SetOnActivate([&] { ++activations; });
+    window.Show();
+    ASSERT_TRUE(testing::PumpUntil([&] { return events.formActivations == 1 && app.Active(); }))
+        << "the window's first activation";
+    const int activationsBefore = activations;
+
+    gtk_window_iconify(gtkWindow);
+    ASSERT_TRUE(testing::PumpUntil([&] {
+        return (gdk_window_get_state(gtk_widget_get_window(GTK_WIDGET(gtkWindow))) & GDK_WINDOW_STATE_ICONIFIED) &&
+               !app.Active();
+    })) << "minimised, and the program no longer active";
+    app.SetOnRestore([&] { ++restores; });
+
+    gtk_window_present(gtkWindow);
+    EXPECT_TRUE(testing::PumpUntil([&] { return restores == 1; })) << "the restore event";
+    EXPECT_TRUE(testing::PumpUntil([&] { return activations == activationsBefore + 1; }))
+        << "the program became active again";
+    EXPECT_EQ(events.formActivations, 1) << "a return from outside is the application's activation";
+}
+
+TEST_F(UnderAWindowManager, MinimisedAndRestored)
+{
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string output = Output(X(std::string(InsideFlag) + "=1 '" + self +
+                                       "' --gtest_filter=InsideAWindowManager.RestoreAndReturnReachTheApplication 2>&1"));
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+    EXPECT_EQ(output.find("SKIPPED"), std::string::npos) << output;
 }
 
 }  // namespace
