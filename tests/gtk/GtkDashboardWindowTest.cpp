@@ -20,6 +20,8 @@
 namespace velastrom {
 namespace {
 
+using testing::CommandOutput;
+
 using testing::OpenDisplay;
 using testing::PumpFor;
 using testing::PumpUntil;
@@ -61,18 +63,6 @@ struct RecordingEvents : IDashboardEvents {
 };
 
 // The output of a command, for looking at the X server's view of a window.
-std::string Output(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
-
 struct GtkWindowFramework : ::testing::Test {
     void SetUp() override
     {
@@ -145,7 +135,7 @@ TEST_F(GtkWindowFramework, TheWindowOpensWhereItIsToldWithItsCaptionAndNoCaption
     EXPECT_STREQ(gtk_window_get_title(window->Window()), "TAV ROLENDI");
     EXPECT_FALSE(gtk_window_get_deletable(window->Window()));
 
-    const std::string properties = Output("xprop -id " + XId());
+    const std::string properties = CommandOutput("xprop -id " + XId());
     EXPECT_NE(properties.find("WM_ICON_NAME(STRING) = \"Velastrom di Navigazione TAV ROLENDI\""), std::string::npos)
         << properties;
     EXPECT_EQ(properties.find("_NET_WM_ICON("), std::string::npos) << "no icon on the window itself";
@@ -474,7 +464,7 @@ TEST_F(GtkWindowFramework, TheApplicationObjectDescribesTheProgram)
     ShowAt(0, 0, 1024, 736);
     GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(window->Window()));
     EXPECT_EQ(app.MainWindowHandle(), static_cast<std::uintptr_t>(gdk_x11_window_get_xid(gdk)));
-    EXPECT_NE(Output("xprop -id " + XId() + " _NET_WM_ICON_NAME").find("Velastrom di Navigazione TAV ROLENDI \xC3\xA8"),
+    EXPECT_NE(CommandOutput("xprop -id " + XId() + " _NET_WM_ICON_NAME").find("Velastrom di Navigazione TAV ROLENDI \xC3\xA8"),
               std::string::npos);
 
     char self[PATH_MAX] = {};

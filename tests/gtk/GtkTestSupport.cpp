@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 
 namespace velastrom::testing {
@@ -179,6 +180,18 @@ void LoopbackServer::Answer(int client)
             break;
     }
     close(client);
+}
+
+std::string CommandOutput(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        pclose(pipe);
+    }
+    return out;
 }
 
 }  // namespace velastrom::testing

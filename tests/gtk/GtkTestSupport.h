@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/LinuxPlatform.h"
+
 namespace velastrom::testing {
 
 // Opens the display once; false when there is none.
@@ -67,5 +69,25 @@ private:
 
 // A port on 127.0.0.1 where nothing listens.
 int RefusingPort();
+
+// What a command run by the shell prints on its standard output.
+std::string CommandOutput(const std::string& command);
+
+// The Linux platform with the Program Files folder moved into a sandbox;
+// every other service is the real one.
+class SandboxPlatform : public LinuxPlatform {
+public:
+    explicit SandboxPlatform(std::string programFiles) : programFiles_(std::move(programFiles)) {}
+    TRegistryValue QueryLocalMachineValue(const std::string& key, const std::string& name) override
+    {
+        TRegistryValue value = LinuxPlatform::QueryLocalMachineValue(key, name);
+        if (value.status == TRegistryValue::Status::Ok)
+            value.data = programFiles_ + '\0';
+        return value;
+    }
+
+private:
+    std::string programFiles_;
+};
 
 }  // namespace velastrom::testing

@@ -25,26 +25,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::LoopbackServer;
+using testing::SandboxPlatform;
 using testing::OpenDisplay;
 using testing::PumpFor;
 using testing::PumpUntil;
 
-// The Linux platform with the Program Files folder moved into the test's
-// sandbox; every other service is the real one.
-class SandboxPlatform : public LinuxPlatform {
-public:
-    explicit SandboxPlatform(std::string programFiles) : programFiles_(std::move(programFiles)) {}
-    TRegistryValue QueryLocalMachineValue(const std::string& key, const std::string& name) override
-    {
-        TRegistryValue value = LinuxPlatform::QueryLocalMachineValue(key, name);
-        if (value.status == TRegistryValue::Status::Ok)
-            value.data = programFiles_ + '\0';
-        return value;
-    }
-
-private:
-    std::string programFiles_;
-};
 
 std::string ReadFile(const fs::path& path)
 {

@@ -19,20 +19,10 @@
 namespace velastrom {
 namespace {
 
+using testing::CommandOutput;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-std::string Output(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
 
 struct Geometry {
     int left = -1, top = -1, width = -1, height = -1;
@@ -82,7 +72,7 @@ public:
     {
         std::string window;
         while (window.empty() && Clock::now() < deadline) {
-            std::istringstream found(Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+            std::istringstream found(CommandOutput("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
                                             " --name '^TAV ROLENDI$'"));
             std::getline(found, window);
             if (window.empty())
@@ -95,7 +85,7 @@ public:
     // no window manager on the test display).
     static Geometry Bounds(const std::string& window)
     {
-        const std::string shell = "\n" + Output("xdotool getwindowgeometry --shell " + window);
+        const std::string shell = "\n" + CommandOutput("xdotool getwindowgeometry --shell " + window);
         return {ShellValue(shell, "X"), ShellValue(shell, "Y"), ShellValue(shell, "WIDTH"), ShellValue(shell, "HEIGHT")};
     }
 

@@ -17,17 +17,7 @@
 namespace velastrom {
 namespace {
 
-std::string Output(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
+using testing::CommandOutput;
 
 int ShellValue(const std::string& shell, const std::string& name)
 {
@@ -57,7 +47,7 @@ TEST(TheProgram, TheStopImageEndsItWithExitCodeZero)
     std::string window;
     while (window.empty() && beforeDeadline()) {
         std::istringstream found(
-            Output("xdotool search --all --onlyvisible --pid " + std::to_string(pid) + " --name '^TAV ROLENDI$'"));
+            CommandOutput("xdotool search --all --onlyvisible --pid " + std::to_string(pid) + " --name '^TAV ROLENDI$'"));
         std::getline(found, window);
         if (window.empty())
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -65,7 +55,7 @@ TEST(TheProgram, TheStopImageEndsItWithExitCodeZero)
     int status = 0;
     bool ended = false;
     if (!window.empty()) {
-        const std::string shell = Output("xdotool getwindowgeometry --shell " + window);
+        const std::string shell = CommandOutput("xdotool getwindowgeometry --shell " + window);
         const int x = ShellValue(shell, "X"), y = ShellValue(shell, "Y");
         const int width = ShellValue(shell, "WIDTH");
         EXPECT_EQ(width, 1024) << shell;

@@ -24,24 +24,9 @@ namespace velastrom {
 namespace {
 
 using testing::LoopbackServer;
+using testing::SandboxPlatform;
 using testing::OpenDisplay;
 using testing::PumpUntil;
-
-// The Linux platform with the Program Files folder moved into a sandbox.
-class SandboxPlatform : public LinuxPlatform {
-public:
-    explicit SandboxPlatform(std::string programFiles) : programFiles_(std::move(programFiles)) {}
-    TRegistryValue QueryLocalMachineValue(const std::string& key, const std::string& name) override
-    {
-        TRegistryValue value = LinuxPlatform::QueryLocalMachineValue(key, name);
-        if (value.status == TRegistryValue::Status::Ok)
-            value.data = programFiles_ + '\0';
-        return value;
-    }
-
-private:
-    std::string programFiles_;
-};
 
 // A port where the connection is taken but nothing is ever answered.
 class SilentServer {

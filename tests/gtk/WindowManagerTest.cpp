@@ -24,19 +24,9 @@
 namespace velastrom {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using testing::CommandOutput;
 
-std::string Output(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
+using Clock = std::chrono::steady_clock;
 
 // Starts a program with DISPLAY set to the given display; -1 when it fails.
 pid_t Start(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1)
@@ -99,7 +89,7 @@ struct UnderAWindowManager : ::testing::Test {
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
         display = ":" + number;
         manager = Start({"openbox"}, display);
-        ASSERT_TRUE(Until([&] { return Output(X("xprop -root _NET_SUPPORTING_WM_CHECK")).find("window id") !=
+        ASSERT_TRUE(Until([&] { return CommandOutput(X("xprop -root _NET_SUPPORTING_WM_CHECK")).find("window id") !=
                                        std::string::npos; }))
             << "the window manager did not start";
 
@@ -134,7 +124,7 @@ struct UnderAWindowManager : ::testing::Test {
     Frame FrameOf(const std::string& window) const
     {
         Frame f;
-        const std::string text = Output(X("xprop -id " + window + " _NET_FRAME_EXTENTS"));
+        const std::string text = CommandOutput(X("xprop -id " + window + " _NET_FRAME_EXTENTS"));
         std::sscanf(text.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %d, %d, %d, %d", &f.left, &f.right, &f.top, &f.bottom);
         return f;
     }
@@ -149,7 +139,7 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
     program = Start({(folder / "VelastromNavigazione").string()}, display);
     std::string window;
     ASSERT_TRUE(Until([&] {
-        std::istringstream found(Output(X("xdotool search --onlyvisible --name '^TAV ROLENDI$'")));
+        std::istringstream found(CommandOutput(X("xdotool search --onlyvisible --name '^TAV ROLENDI$'")));
         std::getline(found, window);
         return !window.empty() && FrameOf(window).top > 0;
     })) << "no framed window";
@@ -158,7 +148,7 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
     // Created at left 5, top 5, 1024 x 736, frame included.
     std::string info;
     ASSERT_TRUE(Until([&] {
-        info = Output(X("xwininfo -id " + window));
+        info = CommandOutput(X("xwininfo -id " + window));
         return After(info, "Absolute upper-left X:") - frame.left == 5 &&
                After(info, "Width:") + frame.left + frame.right == 1024;
     })) << info;
@@ -167,7 +157,7 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
 
     // The hints: the minimum in client terms is 800 x 600 outside; no
     // close function, no window menu and no buttons asked for.
-    const std::string hints = Output(X("xprop -id " + window + " WM_NORMAL_HINTS _MOTIF_WM_HINTS"));
+    const std::string hints = CommandOutput(X("xprop -id " + window + " WM_NORMAL_HINTS _MOTIF_WM_HINTS"));
     EXPECT_NE(hints.find("minimum size: " + std::to_string(800 - frame.left - frame.right) + " by " +
                          std::to_string(600 - frame.top - frame.bottom)),
               std::string::npos)
@@ -185,7 +175,7 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
     // Sized from outside below the minimum: the window manager keeps 800 x 600.
     ASSERT_EQ(std::system(X("xdotool windowsize " + window + " 300 200").c_str()), 0);
     ASSERT_TRUE(Until([&] {
-        info = Output(X("xwininfo -id " + window));
+        info = CommandOutput(X("xwininfo -id " + window));
         return After(info, "Width:") + frame.left + frame.right == 800 &&
                After(info, "Height:") + frame.top + frame.bottom == 600;
     })) << info;
@@ -193,11 +183,11 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
     // Moved from outside: the window's bounds follow, and closing stores them.
     ASSERT_EQ(std::system(X("xdotool windowmove " + window + " 140 90").c_str()), 0);
     ASSERT_TRUE(Until([&] {
-        info = Output(X("xwininfo -id " + window));
+        info = CommandOutput(X("xwininfo -id " + window));
         return After(info, "Absolute upper-left X:") - frame.left != 5;
     })) << info;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    info = Output(X("xwininfo -id " + window));
+    info = CommandOutput(X("xwininfo -id " + window));
     const int left = After(info, "Absolute upper-left X:") - frame.left;
     const int top = After(info, "Absolute upper-left Y:") - frame.top;
 
@@ -214,7 +204,7 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
 
     // The stored placement is the outer rectangle, frame included, and the
     // next start opens there.
-    const std::string stored = Output("cat '" + (folder / "TavRolendiVelastromRoot.ini").string() + "'");
+    const std::string stored = CommandOutput("cat '" + (folder / "TavRolendiVelastromRoot.ini").string() + "'");
     EXPECT_EQ(After(stored, "T="), top) << stored;
     EXPECT_EQ(After(stored, "L="), left) << stored;
     EXPECT_EQ(After(stored, "H="), 600) << stored;
@@ -223,11 +213,11 @@ TEST_F(UnderAWindowManager, OuterBoundsIncludeTheFrameAndTheMinimumHolds)
     program = Start({(folder / "VelastromNavigazione").string()}, display);
     std::string again;
     ASSERT_TRUE(Until([&] {
-        std::istringstream found(Output(X("xdotool search --onlyvisible --name '^TAV ROLENDI$'")));
+        std::istringstream found(CommandOutput(X("xdotool search --onlyvisible --name '^TAV ROLENDI$'")));
         std::getline(found, again);
         if (again.empty() || FrameOf(again).top <= 0)
             return false;
-        info = Output(X("xwininfo -id " + again));
+        info = CommandOutput(X("xwininfo -id " + again));
         return After(info, "Absolute upper-left X:") - frame.left == left &&
                After(info, "Absolute upper-left Y:") - frame.top == top &&
                After(info, "Width:") + frame.left + frame.right == 800 &&
@@ -288,7 +278,7 @@ TEST(InsideAWindowManager, RestoreAndReturnReachTheApplication)
 TEST_F(UnderAWindowManager, MinimisedAndRestored)
 {
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::string output = Output(X(std::string(InsideFlag) + "=1 '" + self +
+    const std::string output = CommandOutput(X(std::string(InsideFlag) + "=1 '" + self +
                                        "' --gtest_filter=InsideAWindowManager.RestoreAndReturnReachTheApplication 2>&1"));
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
     EXPECT_EQ(output.find("SKIPPED"), std::string::npos) << output;
