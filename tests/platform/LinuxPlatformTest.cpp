@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <chrono>
 #include <cstdlib>
@@ -163,6 +164,30 @@ TEST(LinuxShellOpen, RelativeNameIsTakenFromTheCurrentDirectory)
     }
     ASSERT_TRUE(WaitForFile(report));
     EXPECT_EQ(fs::path(Lines(ReadBytes(report)).at(0)), dir.Path());
+}
+
+TEST(LinuxShellOpen, TheProgramInheritsNoneOfTheDashboardsDescriptors)
+{
+    // A descriptor the dashboard holds open without close-on-exec, as the
+    // display connection or a browser's sockets may be: a product that
+    // outlives the dashboard must not keep it.
+    TempDir dir;
+    const std::string held = dir.File("held");
+    WriteBytes(held, "x");
+    const int fd = ::open(held.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 3);
+    const std::string report = dir.File("report");
+    MakeExecutable(dir.File("Prog.exe"), "#!/bin/sh\nls /proc/$$/fd > '" + report + ".part'\nmv '" + report +
+                                             ".part' '" + report + "'\n");
+    PlatformUnderTest platform;
+    {
+        InDirectory in(dir.Path());
+        platform.ShellOpen(0, "Prog.exe");
+    }
+    ::close(fd);
+    ASSERT_TRUE(WaitForFile(report));
+    const std::vector<std::string> open = Lines(ReadBytes(report));
+    EXPECT_EQ(std::count(open.begin(), open.end(), std::to_string(fd)), 0) << "descriptor " << fd << " was inherited";
 }
 
 TEST(LinuxShellOpen, DocumentOpensWithTheDefaultApplicationAsOneArgument)

@@ -37,8 +37,14 @@ void SpawnDetached(const std::vector<std::string>& args)
     if (child < 0)
         return;
     if (child == 0) {
-        // Only async-signal-safe calls from here on.
+        // Only async-signal-safe calls from here on. The product keeps none of
+        // the dashboard's descriptors (display connection, browser sockets):
+        // it may outlive the dashboard.
         ::setsid();
+        if (::close_range(3, ~0U, 0) != 0) {
+            for (int fd = 3; fd < 65536; ++fd)
+                ::close(fd);
+        }
         posix_spawnattr_t attr;
         if (::posix_spawnattr_init(&attr) == 0) {
             ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
