@@ -68,10 +68,27 @@ void Application::Run()
 
 void Application::ProcessMessages()
 {
+    // Callers wait by calling this in a loop (for a page, say). With nothing
+    // waiting, give the core away for at most a millisecond, or until
+    // something arrives, instead of spinning: the web process starting beside
+    // us needs it.
+    if (!gtk_events_pending()) {
+        bool elapsed = false;
+        const guint timer = g_timeout_add(1, OnIdleWaitElapsed, &elapsed);
+        gtk_main_iteration_do(TRUE);
+        if (!elapsed)
+            g_source_remove(timer);
+    }
     // Everything waiting now, and what that posts; bounded, so a source that
     // is ready again at once cannot hold the caller here for ever.
     for (int pass = 0; pass < 100000 && gtk_events_pending(); ++pass)
         gtk_main_iteration_do(FALSE);
+}
+
+gboolean Application::OnIdleWaitElapsed(gpointer elapsed)
+{
+    *static_cast<bool*>(elapsed) = true;
+    return G_SOURCE_REMOVE;
 }
 
 void Application::Terminate()

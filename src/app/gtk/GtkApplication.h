@@ -64,6 +64,7 @@ public:
 
 private:
     static gboolean QuitMessage(gpointer self);
+    static gboolean OnIdleWaitElapsed(gpointer elapsed);
     static gboolean CheckActivation(gpointer self);
     void ApplyCursor(GdkWindow* window, GdkCursor* cursor);
 
