@@ -4,11 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <float.h>
+
 #include "browser/win32/WindowsHeaders.h"
 
 #include <commctrl.h>
 
 #include "Win32TestSupport.h"
+#include "platform/win32/Win32Platform.h"
 #include "app/PVelastrom.h"
 #include "common/Error.h"
 
@@ -440,6 +443,27 @@ TEST_F(Win32Window, AFailureLeavingAHandlerShowsTheErrorBoxAndTheProgramGoesOn)
     Click(window->ImageHomeControl().Handle(), {5, 5}, {5, 5});
     EXPECT_EQ(events.Count("ImageHomeClick"), 2);
     EXPECT_EQ(catcher.boxes.size(), 2u);
+}
+
+TEST_F(Win32Window, AFailureShownByTheDefaultHandlerLoadsTheFloatingPointSetUpAgain)
+{
+    Win32Platform platform;
+    platform.MaskFloatingPointExceptions();
+    ShowAndPaint();
+    // A handler whose component unmasks division by zero, then fails.
+    events.onHomeClick = [] {
+        _controlfp(_MCW_EM & ~_EM_ZERODIVIDE, _MCW_EM);
+        throw Error("Divisione non consentita");
+    };
+    MessageBoxCatcher catcher;
+    catcher.applicationWindow = app->Handle();
+    Click(window->ImageHomeControl().Handle(), {5, 5}, {5, 5});
+    ASSERT_EQ(catcher.boxes.size(), 1u);
+    EXPECT_EQ(_controlfp(0, 0) & _MCW_EM, static_cast<unsigned>(_MCW_EM)) << "every exception masked again";
+    unsigned short word = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(word));
+    // Bit 6 of the word is reserved and reads back as 1.
+    EXPECT_EQ(word | 0x40, Win32Platform::FloatingPointControlWord | 0x40);
 }
 
 TEST_F(Win32Window, ErrorBoxShowsTheTextAsGivenWithTheTitleAsCaption)

@@ -4,6 +4,7 @@
 
 #include "app/win32/Win32DashboardView.h"
 #include "browser/win32/ComText.h"
+#include "platform/win32/Win32Platform.h"
 
 namespace velastrom {
 
@@ -229,6 +230,7 @@ std::vector<TRect> Win32Application::WorkAreas() const
 
 void Win32Application::ShowErrorBox(const std::string& text)
 {
+    Win32Platform::RestoreFloatingPointSetUp();
     // Modal to every window of the program: the box's owner is disabled by the
     // box, the program's other windows here.
     HWND owner = window_;

@@ -181,4 +181,10 @@ void Win32Platform::MaskFloatingPointExceptions()
     ApplyFloatingPointControlWord();
 }
 
+void Win32Platform::RestoreFloatingPointSetUp()
+{
+    if (floatingPointSetUp.load())
+        ApplyFloatingPointControlWord();
+}
+
 }  // namespace velastrom

@@ -43,6 +43,10 @@ public:
     int CompareText(const std::string& a, const std::string& b) const override;
 
     void MaskFloatingPointExceptions() override;
+    // Loads the program's floating-point set-up again, once it has been made:
+    // the default exception handler does so for every failure it shows, as a
+    // component (the browser control's scripts, say) may have changed it.
+    static void RestoreFloatingPointSetUp();
 
     // The x87 control word the program runs with: every exception masked,
     // 64-bit precision, rounding to nearest, affine infinity.
