@@ -133,13 +133,20 @@ void Shown()
 // The dashboard as the program runs it, with a watch on the visible browser.
 int Dashboard(const std::string& url, bool trace)
 {
+    // With "trace", the steps before the first activation too.
+    if (trace)
+        std::fprintf(stderr, "%lld entry\n", MonotonicNs() / 1000000);
     gtk::Application app;
     LinuxPlatform platform;
     platform.MaskFloatingPointExceptions();
     app.Initialize();
     app.SetTitle("");
     SetStartPageFetchUrl(url);
+    if (trace)
+        std::fprintf(stderr, "%lld toolkit initialised\n", MonotonicNs() / 1000000);
     TFVelastrom form(app, platform);
+    if (trace)
+        std::fprintf(stderr, "%lld form created\n", MonotonicNs() / 1000000);
     auto& browser = dynamic_cast<webkit::WebKitBrowser&>(form.View().WebBrowser());
     auto& root = dynamic_cast<webkit::WebKitBrowser&>(form.View().WebBrowserRoot());
     struct Watch {
@@ -305,7 +312,13 @@ bool RunOnce(const char* self, const std::string& side, const std::string& url, 
 
 int Startup(const char* self, const std::string& url, int runs)
 {
-    signal(SIGALRM, [](int) {});  // interrupts the read of a side that hangs
+    // Interrupts the read of a side that hangs: without SA_RESTART, so the
+    // read returns instead of resuming.
+    struct sigaction alarmAction {};
+    alarmAction.sa_handler = [](int) {};
+    sigemptyset(&alarmAction.sa_mask);
+    alarmAction.sa_flags = 0;
+    sigaction(SIGALRM, &alarmAction, nullptr);
     std::map<std::string, std::vector<Sample>> samples;
     for (int run = 0; run < runs; ++run) {
         // Alternate the order so neither side always finds the caches warm.
