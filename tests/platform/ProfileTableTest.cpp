@@ -198,6 +198,14 @@ const CompareCase compareCases[] = {
     {"VEL-01", "VEL-02", -1},
     {"VEL_01", "VEL-01", -1},
     {"VEL-01", "VEL01", 1},
+    // Long common runs, as product codes have, and what follows them.
+    {"TR-0000000000123", "TR-0000000004567", -1},
+    {"TR-0000000000123", "tr-0000000000123", 0},
+    {"TR-000000000012", "TR-0000000000123", -1},
+    {"TR-0000000000123", "TR-000000000012-", 1},
+    {"x\xE6" "b", "x\xE6" "a", 1},
+    {"xaeb", "x\xE6" "a", 1},
+    {"Cod\xE6x", "Codaey", -1},
 };
 
 int Sign(int v) { return (v > 0) - (v < 0); }

@@ -224,7 +224,7 @@ const std::array<std::uint16_t, 256> QuickWeights = BuildQuickTable();
 // The first level alone, as long as it can be decided without expansions:
 // 1 or -1 when the primary weights differ, 0 when it cannot tell (equal first
 // levels, or an expansion met before the difference). Most comparisons end
-// here, in the first few characters.
+// here, at the first byte that differs.
 int QuickPrimary(const std::string& a, const std::string& b)
 {
     const std::uint16_t* q = QuickWeights.data();
@@ -232,6 +232,11 @@ int QuickPrimary(const std::string& a, const std::string& b)
     const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
     const auto* ea = pa + a.size();
     const auto* eb = pb + b.size();
+    // A common run of bytes weighs the same on both sides: start after it.
+    while (pa < ea && pb < eb && *pa == *pb) {
+        ++pa;
+        ++pb;
+    }
     for (;;) {
         std::uint16_t wa = 0;
         std::uint16_t wb = 0;
