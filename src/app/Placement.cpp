@@ -6,7 +6,7 @@
 
 #include "common/IntegerText.h"
 #include "platform/IniFile.h"
-#include "products/Register.h"
+#include "platform/Paths.h"
 
 namespace velastrom {
 

@@ -2,6 +2,7 @@
 // the product from its installation folder; any other such link sends the
 // visible browser to the address.
 #include "app/PVelastrom.h"
+#include "platform/Paths.h"
 #include "products/Register.h"
 
 namespace velastrom {

@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 
 namespace velastrom {
 
@@ -56,16 +57,6 @@ TStringList::Compare InstalledCodesCompare(IPlatform& platform)
     return [&platform](const std::string& a, const std::string& b) { return platform.CompareText(a, b); };
 }
 
-std::string FolderPart(const IPlatform& platform, const std::string& path)
-{
-    for (std::size_t i = path.size(); i > 0; --i) {
-        const char c = path[i - 1];
-        if ((c == platform.PathDelimiter() || platform.IsDriveDelimiter(c)) && !platform.IsTrailByte(path, i - 1))
-            return path.substr(0, i);
-    }
-    return {};
-}
-
 std::string GetProgramFilesDir(IPlatform& platform)
 {
     const TRegistryValue value = platform.QueryLocalMachineValue(CurrentVersionKey, ProgramFilesDirValue);
@@ -90,8 +81,7 @@ std::string GetSharedDataBaseDir(IPlatform& platform)
     const char delimiter = platform.PathDelimiter();
     const std::string dir =
         GetProgramFilesDir(platform) + delimiter + "TavRolendi" + delimiter + "SharedDataBase";
-    if (!platform.DirectoryExists(dir))
-        (void)ForceDirectories(platform, dir);
+    (void)ForceDirectories(platform, dir);  // nothing to do when it exists
     return dir;
 }
 

@@ -35,9 +35,6 @@ std::string GetProgramFilesDir(IPlatform& platform);
 std::string GetSharedDataBaseDir(IPlatform& platform);
 // The path with one path delimiter appended unless it already ends in one.
 std::string WithTrailingDelimiter(IPlatform& platform, const std::string& path);
-// Everything up to and including the last path delimiter (or drive
-// delimiter) of path; empty when it holds none.
-std::string FolderPart(const IPlatform& platform, const std::string& path);
 
 // Appends the register's product codes to the list; a null list becomes a new
 // plain list.

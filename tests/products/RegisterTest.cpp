@@ -7,6 +7,7 @@
 
 #include "common/Error.h"
 #include "fakes/Fakes.h"
+#include "platform/Paths.h"
 #include "products/Register.h"
 
 namespace velastrom {
