@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kRoot = fs::path(__FILE__).parent_path() / ".." / "..";
+const fs::path kRoot = VELASTROM_SOURCE_DIR;
 const fs::path kResources = kRoot / "resources";
 const fs::path kGenerator = kRoot / "tools" / "make-resources.py";
 
