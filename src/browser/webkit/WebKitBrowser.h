@@ -13,8 +13,9 @@ namespace velastrom::webkit {
 
 class WebKitBrowser final : public IWebBrowser {
 public:
-    // A new view. The covered browser passes the visible one, so both share
-    // one web process.
+    // A new view in the program's web context, whose website data lives in
+    // memory for the run. The covered browser passes the visible one, so both
+    // share one web process and that data.
     explicit WebKitBrowser(WebKitBrowser* related = nullptr);
     ~WebKitBrowser() override;
     WebKitBrowser(const WebKitBrowser&) = delete;
