@@ -252,6 +252,11 @@ std::shared_ptr<IAutomationObject> WebKitBrowser::Automation()
     return MakeAutomationRoot(*this);
 }
 
+void WebKitBrowser::SetBodyStyles(std::span<const TBodyStyleAssignment> rows)
+{
+    SetBodyStylesInOneScript(*this, rows);
+}
+
 void WebKitBrowser::Focus()
 {
     gtk_widget_grab_focus(GTK_WIDGET(view_));

@@ -32,6 +32,8 @@ public:
     void Load(TMemoryStream& stream) override;
     std::shared_ptr<IAutomationObject> Automation() override;
     void Focus() override;
+    // In one round trip to the web process.
+    void SetBodyStyles(std::span<const TBodyStyleAssignment> rows) override;
     void SetOnBeforeNavigate2(BeforeNavigate2Event handler) override { beforeNavigate2_ = std::move(handler); }
     void SetOnDocumentComplete(DocumentCompleteEvent handler) override { documentComplete_ = std::move(handler); }
 
