@@ -139,6 +139,12 @@ std::vector<std::string> LoopbackServer::Requests() const
     return requests_;
 }
 
+void LoopbackServer::SetOnRequest(std::function<void(const std::string& path)> handler)
+{
+    std::lock_guard lock(mutex_);
+    onRequest_ = std::move(handler);
+}
+
 void LoopbackServer::Serve()
 {
     while (!stopping_) {
@@ -175,6 +181,8 @@ void LoopbackServer::Answer(int client)
     {
         std::lock_guard lock(mutex_);
         requests_.push_back(path);
+        if (onRequest_)
+            onRequest_(path);
         if (auto it = pages_.find(path); it != pages_.end()) {
             page = it->second;
             found = true;

@@ -55,6 +55,8 @@ public:
     void Release();
     // The paths requested so far.
     std::vector<std::string> Requests() const;
+    // Called on the server's thread with each request's path as it arrives.
+    void SetOnRequest(std::function<void(const std::string& path)> handler);
 
 private:
     void Serve();
@@ -69,6 +71,7 @@ private:
     bool release_ = false;
     std::map<std::string, Page> pages_;
     std::vector<std::string> requests_;
+    std::function<void(const std::string& path)> onRequest_;
     std::vector<std::thread> clients_;
     std::thread thread_;
 };
