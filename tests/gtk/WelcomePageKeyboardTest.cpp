@@ -75,6 +75,10 @@ TEST(TheWelcomePage, TabThenEnterFollowsItsLinkToTheCommercialSite)
     ASSERT_FALSE(window.empty()) << "the dashboard's window is not on the display";
     ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window).c_str()), 0);
     testing::PumpFor(300);
+    // The page holds the keyboard: the visible view has the window's focus
+    // and its document knows it.
+    EXPECT_TRUE(gtk_widget_is_focus(browser.Widget()));
+    EXPECT_EQ(script("document.hasFocus()"), "true");
     ASSERT_EQ(std::system("xdotool key Tab"), 0);
     testing::PumpFor(300);
     EXPECT_EQ(script("document.activeElement && document.activeElement.localName"), "a")
