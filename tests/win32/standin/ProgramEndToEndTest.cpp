@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -63,8 +64,14 @@ public:
         closesocket(listener_);
         listener_ = INVALID_SOCKET;
         thread_.join();
+        for (SOCKET client : held_)
+            closesocket(client);
+        held_.clear();
         WSACleanup();
     }
+
+    // From now on connections are taken and never answered.
+    void Hang() { hang_ = true; }
 
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     void Put(const std::string& path, const std::string& body)
@@ -91,6 +98,10 @@ private:
             SOCKET client = accept(listener_, nullptr, nullptr);
             if (client == INVALID_SOCKET)
                 continue;
+            if (hang_) {
+                held_.push_back(client);
+                continue;
+            }
             DWORD timeout = 5000;
             setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
             std::string request;
@@ -126,6 +137,8 @@ private:
     SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> hang_{false};
+    std::vector<SOCKET> held_;
     std::thread thread_;
     std::mutex lock_;
     std::map<std::string, std::string> pages_;
@@ -440,15 +453,18 @@ TEST_F(ProgramEndToEnd, FetchesOnceMarksLaunchesNavigatesStylesAndKeepsThePlace)
 
 TEST_F(ProgramEndToEnd, WithoutAReadyStartPageTheWelcomePageIsShown)
 {
+    enum class Server { Down, Answers, NeverAnswers };
     struct Case {
         const char* name;
-        bool serverUp;
+        Server server;
         std::string page;
     };
     const Case cases[] = {
-        {"server down", false, ""},
-        {"page without the marker", true, "<!--0002-0006-->\r\n<html><body>Manutenzione</body></html>\r\n"},
-        {"marker on the first line only", true,
+        {"server down", Server::Down, ""},
+        {"server that never answers", Server::NeverAnswers, ""},
+        {"page without the marker", Server::Answers,
+         "<!--0002-0006-->\r\n<html><body>Manutenzione</body></html>\r\n"},
+        {"marker on the first line only", Server::Answers,
          "<!--####TAV-ROLENDI-VELASTROM-HTML-READY####-->\r\n<html><body>Manutenzione</body></html>\r\n"},
     };
     for (const auto& c : cases) {
@@ -456,17 +472,32 @@ TEST_F(ProgramEndToEnd, WithoutAReadyStartPageTheWelcomePageIsShown)
         PageServer server;
         server.Put(StartPath, c.page);
         SetStartPageFetchUrl(server.Url(StartPath));
-        if (!c.serverUp)
+        if (c.server == Server::Down)
             server.Close();
+        if (c.server == Server::NeverAnswers) {
+            server.Hang();
+            SetStartPageFetchLimitMs(1000);
+        }
         standin::Registration registration;
         std::vector<std::string> boxes;
         const int code = Start(
             [&](Win32Application& app) {
                 ASSERT_EQ(standin::Record(Visible).loads.size(), 1u);
                 EXPECT_EQ(standin::Record(Visible).loads[0], FallbackPageHtml + "\r\n");
+                // The covered browser's fetch was stopped at the time limit,
+                // and nothing of it was saved.
+                const auto& root = standin::Record(Root);
+                EXPECT_EQ(std::count(root.events.begin(), root.events.end(), "Stop"),
+                          c.server == Server::NeverAnswers ? 1 : 0);
+                if (c.server == Server::NeverAnswers) {
+                    EXPECT_TRUE(root.saves.empty());
+                }
+                // The fetch still waiting on the server ends with it.
+                server.Close();
                 Click(app.MainView()->ImageStopControl().Handle());
             },
             boxes);
+        SetStartPageFetchLimitMs(DefaultStartPageFetchLimitMs);
         EXPECT_EQ(code, 0);
         EXPECT_THAT(boxes, ::testing::IsEmpty());
         EXPECT_EQ(standin::Record(Root).fetched, std::vector<std::string>{server.Url(StartPath)});

@@ -30,6 +30,9 @@ constexpr DISPID DispidDocument = 203;
 constexpr DISPID DispidLocationUrl = 211;
 // The class of the HTML document, {25336920-03F9-11CF-8FD0-00AA00686F13}.
 constexpr CLSID HtmlDocumentClass = {0x25336920, 0x03f9, 0x11cf, {0x8f, 0xd0, 0x00, 0xaa, 0x00, 0x68, 0x6f, 0x13}};
+// NewWindow3's flags: the user asked for the window; the first of its page.
+constexpr LONG NewWindowUserInitiated = 0x2;
+constexpr LONG NewWindowFirst = 0x4;
 // The body element's style.
 constexpr DISPID DispidStyle = static_cast<DISPID>(DISPID_IHTMLELEMENT_STYLE);
 constexpr const char* MessageClass = "VelastromStandInMessages";
@@ -539,6 +542,7 @@ public:
     int State() const { return readyState_; }
     Document* CurrentDocument() const { return document_.get(); }
     bool Click(std::size_t n);
+    bool ClickForNewWindow(std::size_t n, bool& outside);
     void DocumentLoaded(Document* document);
 
     // IUnknown
@@ -747,6 +751,8 @@ private:
     HRESULT InPlaceActivate(IOleClientSite* site);
     HRESULT UIActivate();
     bool RaiseBeforeNavigate2(const std::string& url);
+    bool RaiseNewWindow(const std::string& url, const std::string& context);
+    void InvokeAll(DISPID id, DISPPARAMS& parameters);
     void RaiseDocumentComplete(const std::string& url);
     void Begin(const std::string& url);
     void Arrived(unsigned navigation);
@@ -886,10 +892,13 @@ HRESULT STDMETHODCALLTYPE Control::Invoke(DISPID id, REFIID, LCID, WORD flags, D
 
 bool Control::RaiseBeforeNavigate2(const std::string& url)
 {
-    // The arguments as the control passes them, last first: each but the
-    // frame and the cancel flag is a variant by reference.
+    // The arguments as the control passes them (recorded by conformance
+    // tests of the real control), last first: each but the frame and the
+    // cancel flag is a variant by reference; the target frame and the
+    // headers are null strings, the post data a reference to an empty
+    // variant, the flags 0.
     const std::wstring wideUrl = Wide(url);
-    VARIANT urlValue, flags, target, postData, headers;
+    VARIANT urlValue, flags, target, postData, postDataValue, headers;
     VariantInit(&urlValue);
     V_VT(&urlValue) = VT_BSTR;
     V_BSTR(&urlValue) = SysAllocString(wideUrl.c_str());
@@ -898,11 +907,14 @@ bool Control::RaiseBeforeNavigate2(const std::string& url)
     V_I4(&flags) = 0;
     VariantInit(&target);
     V_VT(&target) = VT_BSTR;
-    V_BSTR(&target) = SysAllocString(L"");
+    V_BSTR(&target) = nullptr;
+    VariantInit(&postDataValue);
     VariantInit(&postData);
+    V_VT(&postData) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&postData) = &postDataValue;
     VariantInit(&headers);
     V_VT(&headers) = VT_BSTR;
-    V_BSTR(&headers) = SysAllocString(L"");
+    V_BSTR(&headers) = nullptr;
     VARIANT_BOOL cancel = VARIANT_FALSE;
     VARIANTARG arguments[7];
     for (auto& argument : arguments)
@@ -919,23 +931,11 @@ bool Control::RaiseBeforeNavigate2(const std::string& url)
     V_BOOLREF(&arguments[0]) = &cancel;
     DISPPARAMS parameters{arguments, nullptr, 7, 0};
 
-    AddRef();  // a handler may release the control's last other reference
-    std::vector<IDispatch*> receivers;
-    for (const auto& sink : sinks_) {
-        receivers.push_back(sink.sink->get());
-        receivers.back()->AddRef();
-    }
-    for (IDispatch* receiver : receivers) {
-        receiver->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr,
-                         nullptr, nullptr);
-        receiver->Release();
-    }
+    // A handler may release the control's last other reference: InvokeAll holds one.
+    InvokeAll(DISPID_BEFORENAVIGATE2, parameters);
     const bool cancelled = cancel != VARIANT_FALSE;
     Log("BeforeNavigate2(" + url + ")" + (cancelled ? "=cancelled" : ""));
     VariantClear(&urlValue);
-    VariantClear(&target);
-    VariantClear(&headers);
-    Release();
     return cancelled;
 }
 
@@ -957,19 +957,8 @@ void Control::RaiseDocumentComplete(const std::string& url)
 
     ++Global().records[index_].documentCompletes;
     Log("DocumentComplete(" + url + ")");
-    AddRef();
-    std::vector<IDispatch*> receivers;
-    for (const auto& sink : sinks_) {
-        receivers.push_back(sink.sink->get());
-        receivers.back()->AddRef();
-    }
-    for (IDispatch* receiver : receivers) {
-        receiver->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr,
-                         nullptr, nullptr);
-        receiver->Release();
-    }
+    InvokeAll(DISPID_DOCUMENTCOMPLETE, parameters);
     VariantClear(&urlValue);
-    Release();
 }
 
 HRESULT STDMETHODCALLTYPE Control::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
@@ -978,10 +967,15 @@ HRESULT STDMETHODCALLTYPE Control::Navigate(BSTR url, VARIANT*, VARIANT*, VARIAN
         return E_INVALIDARG;
     const std::string address = Narrow(url);
     Log("Navigate(" + address + ")");
-    // BeforeNavigate2 comes before Navigate returns; a handler that cancels
-    // leaves the control as it was.
-    if (RaiseBeforeNavigate2(address))
+    // BeforeNavigate2 comes before Navigate returns, the ready state already
+    // LOADING (both recorded of the real control). A handler that cancels
+    // leaves the control as it was, its ready state included (our reading).
+    const READYSTATE before = readyState_;
+    readyState_ = READYSTATE_LOADING;
+    if (RaiseBeforeNavigate2(address)) {
+        readyState_ = before;
         return S_OK;
+    }
     Begin(address);
     return S_OK;
 }
@@ -1135,7 +1129,7 @@ HRESULT STDMETHODCALLTYPE Control::get_LocationURL(BSTR* url)
     if (url == nullptr)
         return E_POINTER;
     *url = SysAllocString(Wide(locationUrl_).c_str());
-    return S_OK;
+    return locationUrl_.empty() ? S_FALSE : S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE Control::get_Busy(VARIANT_BOOL* busy)
@@ -1229,9 +1223,93 @@ bool Control::Click(std::size_t n)
         return false;
     const std::string url = Resolve(links[n], document_->Url(), document_->FromStream());
     Log("Click(" + url + ")");
+    // A navigation from the document: BeforeNavigate2 comes with the ready
+    // state unchanged (recorded of the real control for location changes
+    // made by the document).
     AddRef();
     if (!RaiseBeforeNavigate2(url))
         Begin(url);
+    Release();
+    return true;
+}
+
+void Control::InvokeAll(DISPID id, DISPPARAMS& parameters)
+{
+    AddRef();
+    std::vector<IDispatch*> receivers;
+    for (const auto& sink : sinks_) {
+        receivers.push_back(sink.sink->get());
+        receivers.back()->AddRef();
+    }
+    for (IDispatch* receiver : receivers) {
+        receiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+        receiver->Release();
+    }
+    Release();
+}
+
+// NewWindow2 (the new browser's object by reference, the cancel flag), then
+// NewWindow3 (the same, the flags, the page's address and the link's). That
+// both come, in this order, for one new window is our reading of their
+// documentation. True when one of them was cancelled.
+bool Control::RaiseNewWindow(const std::string& url, const std::string& context)
+{
+    IDispatch* newBrowser = nullptr;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANTARG two[2];
+    VariantInit(&two[0]);
+    VariantInit(&two[1]);
+    V_VT(&two[1]) = VT_DISPATCH | VT_BYREF;
+    V_DISPATCHREF(&two[1]) = &newBrowser;
+    V_VT(&two[0]) = VT_BOOL | VT_BYREF;
+    V_BOOLREF(&two[0]) = &cancel;
+    DISPPARAMS parameters2{two, nullptr, 2, 0};
+    InvokeAll(DISPID_NEWWINDOW2, parameters2);
+    if (cancel == VARIANT_FALSE) {
+        const std::wstring wideUrl = Wide(url);
+        const std::wstring wideContext = Wide(context);
+        BSTR urlText = SysAllocString(wideUrl.c_str());
+        BSTR contextText = SysAllocString(wideContext.c_str());
+        VARIANTARG three[5];
+        for (auto& argument : three)
+            VariantInit(&argument);
+        V_VT(&three[4]) = VT_DISPATCH | VT_BYREF;
+        V_DISPATCHREF(&three[4]) = &newBrowser;
+        V_VT(&three[3]) = VT_BOOL | VT_BYREF;
+        V_BOOLREF(&three[3]) = &cancel;
+        V_VT(&three[2]) = VT_I4;
+        V_I4(&three[2]) = NewWindowUserInitiated | NewWindowFirst;
+        V_VT(&three[1]) = VT_BSTR;
+        V_BSTR(&three[1]) = contextText;
+        V_VT(&three[0]) = VT_BSTR;
+        V_BSTR(&three[0]) = urlText;
+        DISPPARAMS parameters3{three, nullptr, 5, 0};
+        InvokeAll(DISPID_NEWWINDOW3, parameters3);
+        SysFreeString(urlText);
+        SysFreeString(contextText);
+    }
+    // A browser object a handler offered for the new window is not used here.
+    if (newBrowser)
+        newBrowser->Release();
+    const bool cancelled = cancel != VARIANT_FALSE;
+    Log("NewWindow(" + url + ")" + (cancelled ? "=cancelled" : ""));
+    return cancelled;
+}
+
+bool Control::ClickForNewWindow(std::size_t n, bool& outside)
+{
+    if (!document_)
+        return false;
+    const auto links = HrefsOf(document_->Html());
+    if (n >= links.size())
+        return false;
+    const std::string url = Resolve(links[n], document_->Url(), document_->FromStream());
+    AddRef();
+    outside = !RaiseNewWindow(url, document_ ? document_->Url() : std::string());
+    // Not cancelled: the page opens in a browser of its own, outside the
+    // host and past its BeforeNavigate2.
+    if (outside)
+        Global().records[index_].newWindows.push_back(url);
     Release();
     return true;
 }
@@ -1569,6 +1647,13 @@ bool ClickLink(std::size_t control, std::size_t n)
 }
 
 void SetOnLoad(std::function<void(std::size_t)> handler) { Global().onLoad = std::move(handler); }
+
+bool OpenLinkInNewWindow(std::size_t control, std::size_t n)
+{
+    Control* c = ControlAt(control);
+    bool outside = false;
+    return c != nullptr && c->ClickForNewWindow(n, outside) && outside;
+}
 
 long LiveObjects() { return Global().live; }
 long OutstandingReferences() { return Global().references; }

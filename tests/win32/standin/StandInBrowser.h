@@ -27,6 +27,7 @@ namespace velastrom::standin {
 // are numbered in the order the host created them.
 struct ControlRecord {
     std::vector<std::string> events;     // in order: "Navigate(url)", "BeforeNavigate2(url)=cancelled", ...
+    std::vector<std::string> newWindows; // addresses a new window opened on, outside the host
     std::vector<std::string> fetched;    // http:// addresses fetched from their server
     std::vector<std::string> loads;      // the bytes each IPersistStreamInit::Load read
     std::vector<std::string> saves;      // the bytes each Save wrote
@@ -65,6 +66,12 @@ std::vector<std::string> Links(std::size_t control);
 // BeforeNavigate2 with the link's address and navigates unless cancelled.
 // False when the control or the link does not exist.
 bool ClickLink(std::size_t control, std::size_t n);
+// The same link opened in a new window (Shift or Ctrl + click, a target of
+// "_blank"): the control raises NewWindow2, then NewWindow3; a handler that
+// cancels either keeps the window from opening. True when the new window
+// would open outside the host (nobody cancelled); false also when the
+// control or the link does not exist.
+bool OpenLinkInNewWindow(std::size_t control, std::size_t n);
 
 // Called after each IPersistStreamInit::Load, with the control's number.
 void SetOnLoad(std::function<void(std::size_t control)> handler);
