@@ -1610,6 +1610,8 @@ Registration::~Registration()
         CoRevokeClassObject(cookie_);
 }
 
+IClassFactory* ClassObject() { return &factory; }
+
 std::size_t ControlCount() { return Global().records.size(); }
 
 const ControlRecord& Record(std::size_t control) { return Global().records.at(control); }

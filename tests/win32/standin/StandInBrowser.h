@@ -14,6 +14,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <cstddef>
 #include <functional>
@@ -50,6 +51,9 @@ public:
 private:
     DWORD cookie_ = 0;
 };
+
+// The stand-in's class object, for a DLL that serves it from the registry.
+IClassFactory* ClassObject();
 
 // Controls created since the registration, in creation order.
 std::size_t ControlCount();
