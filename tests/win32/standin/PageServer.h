@@ -1,6 +1,6 @@
 // A small HTTP/1.0 server on 127.0.0.1 for the tests: fixed pages by path,
 // a count of requests by path, and on request a server that takes
-// connections and never answers.
+// connections and never answers. And the whole of a file, read.
 #pragma once
 
 #include <winsock2.h>
@@ -134,5 +134,21 @@ private:
     std::map<std::string, std::string> pages_;
     std::map<std::string, int> requests_;
 };
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadWholeFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
 
 }  // namespace velastrom::win32test

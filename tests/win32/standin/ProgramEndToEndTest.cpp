@@ -57,21 +57,6 @@ std::string ProgramFilesDir()
     return result;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
 // Processes messages until the condition holds, for at most the given time
 // (a bound against a hang, not a measure).
 bool WaitFor(const std::function<bool()>& condition, DWORD limitMs = 20000)
@@ -236,8 +221,8 @@ TEST_F(ProgramEndToEnd, FetchesOnceMarksLaunchesNavigatesStylesAndKeepsThePlace)
                 EXPECT_EQ(events[before + 1],
                           "BeforeNavigate2(about:" + std::string(InstalledCode) + "|" + server.Url("/naviga.htm") +
                               ")=cancelled");
-                EXPECT_TRUE(WaitFor([&] { return !ReadFile(productNote).empty(); }));
-                const std::string note = ReadFile(productNote);
+                EXPECT_TRUE(WaitFor([&] { return !ReadWholeFile(productNote).empty(); }));
+                const std::string note = ReadWholeFile(productNote);
                 EXPECT_EQ(note.substr(0, note.find("\r\n")), productFolder);
                 EXPECT_NE(note.find(VELASTROM_TEST_PRODUCT), std::string::npos) << note;
                 EXPECT_EQ(server.Requests("/naviga.htm"), 0);

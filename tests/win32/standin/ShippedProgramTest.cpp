@@ -30,21 +30,6 @@ std::string WindowsPath(std::string path)
     return "Z:" + path;
 }
 
-std::string ReadText(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
 std::string RegistryText(HKEY key, const char* name)
 {
     char value[MAX_PATH] = {};
@@ -168,7 +153,7 @@ TEST(ShippedProgram, StartsFromItsExecutableShowsTheStartPageAndEndsWithCodeZero
     // The page, fetched once and shown from memory in the visible browser
     // (the second control the host made).
     const std::string shown = "Load 1:" + page + "\n";
-    EXPECT_TRUE(WaitFor([&] { return ReadText(journal).find(shown) != std::string::npos; })) << ReadText(journal);
+    EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(journal).find(shown) != std::string::npos; })) << ReadWholeFile(journal);
     EXPECT_EQ(server.Requests(StartPageUrl.substr(portEnd)), 1);
     HWND dashboard = FindDashboard(process.dwProcessId);
     EXPECT_NE(dashboard, nullptr);

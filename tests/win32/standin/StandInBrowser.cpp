@@ -111,20 +111,27 @@ private:
     LONG references_ = 0;
 };
 
-// A reference the stand-in holds on one of the host's objects.
-template <class T>
-class HostRef {
+// A reference the stand-in holds: on one of its own objects, or (FromHost)
+// on one of the host's, which are counted apart.
+template <class T, bool FromHost>
+class Ref {
 public:
-    HostRef() = default;
-    ~HostRef() { reset(); }
-    HostRef(const HostRef&) = delete;
-    HostRef& operator=(const HostRef&) = delete;
-    // Takes over a reference the host handed out (an out parameter).
+    Ref() = default;
+    explicit Ref(T* p) { hold(p); }
+    ~Ref() { reset(); }
+    Ref(const Ref& other) { hold(other.p_); }
+    Ref& operator=(const Ref& other)
+    {
+        Ref copy(other);
+        std::swap(p_, copy.p_);
+        return *this;
+    }
+    // Takes over a reference already given (an out parameter).
     void attach(T* p)
     {
         reset();
         p_ = p;
-        if (p_)
+        if (p_ && FromHost)
             ++Global().hostReferences;
     }
     void hold(T* p)
@@ -138,7 +145,8 @@ public:
         if (p_) {
             T* p = p_;
             p_ = nullptr;
-            --Global().hostReferences;
+            if (FromHost)
+                --Global().hostReferences;
             p->Release();
         }
     }
@@ -150,39 +158,10 @@ private:
     T* p_ = nullptr;
 };
 
-// A reference to one of the stand-in's own objects.
 template <class T>
-class Own {
-public:
-    Own() = default;
-    explicit Own(T* p) : p_(p)
-    {
-        if (p_)
-            p_->AddRef();
-    }
-    ~Own() { reset(); }
-    Own(const Own& other) : Own(other.p_) {}
-    Own& operator=(const Own& other)
-    {
-        Own copy(other);
-        std::swap(p_, copy.p_);
-        return *this;
-    }
-    void reset()
-    {
-        if (p_) {
-            T* p = p_;
-            p_ = nullptr;
-            p->Release();
-        }
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
+using HostRef = Ref<T, true>;
+template <class T>
+using Own = Ref<T, false>;
 
 // IDispatch without a type library, as far as the host uses it: names to
 // numbers, then Invoke.
@@ -234,12 +213,9 @@ HRESULT ReturnObject(IDispatch* object, VARIANT* result)
     return S_OK;
 }
 
-// --- the body's style: the assignments are recorded ------------------------------------
-
-class Style final : public LateBound<IDispatch>, Counted {
+// An object of the document model that is nothing but IDispatch.
+class LateBoundObject : public LateBound<IDispatch>, protected Counted {
 public:
-    explicit Style(std::size_t control) : control_(control) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
     {
         if (object == nullptr)
@@ -254,6 +230,13 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
     ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
+};
+
+// --- the body's style: the assignments are recorded ------------------------------------
+
+class Style final : public LateBoundObject {
+public:
+    explicit Style(std::size_t control) : control_(control) {}
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                                      EXCEPINFO*, UINT*) override
@@ -315,24 +298,9 @@ private:
 
 // --- the body element: only its style ------------------------------------------------
 
-class Body final : public LateBound<IDispatch>, Counted {
+class Body final : public LateBoundObject {
 public:
     explicit Body(std::size_t control) : style_(new Style(control)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        if (object == nullptr)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override
@@ -356,7 +324,7 @@ class Window;
 
 // --- the document ---------------------------------------------------------------------
 
-class Document final : public IHTMLDocument2Stubs, public IPersistStreamInit, Counted {
+class Document final : public LateBound<IHTMLDocument2Stubs>, public IPersistStreamInit, Counted {
 public:
     Document(std::size_t control, std::string url, std::string html)
         : control_(control), url_(std::move(url)), html_(std::move(html)), body_(new Body(control))
@@ -387,22 +355,6 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
     // IDispatch: the body, by name.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (count)
-            *count = 0;
-        return count ? S_OK : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
-    {
-        if (names == nullptr || ids == nullptr || count == 0)
-            return E_POINTER;
-        ids[0] = SameText(Narrow(names[0], wcslen(names[0])), "body") ? DISPID_IHTMLDOCUMENT2_BODY : DISPID_UNKNOWN;
-        for (UINT i = 1; i < count; ++i)
-            ids[i] = DISPID_UNKNOWN;
-        return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override
     {
@@ -455,6 +407,12 @@ public:
     // later is not shown here.
     HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
 
+protected:
+    DISPID IdOf(const std::string& name) override
+    {
+        return SameText(name, "body") ? DISPID_IHTMLDOCUMENT2_BODY : DISPID_UNKNOWN;
+    }
+
 private:
     std::size_t control_;
     std::string url_;
@@ -465,7 +423,7 @@ private:
 
 // --- the document's window: its focus is recorded --------------------------------------
 
-class Window final : public IHTMLWindow2Stubs, Counted {
+class Window final : public LateBound<IHTMLWindow2Stubs>, Counted {
 public:
     Window(std::size_t control, Document* document);
 
@@ -484,23 +442,16 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
     ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (count)
-            *count = 0;
-        return count ? S_OK : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
+    // Nothing of it by name: the host calls focus through IHTMLWindow2.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
     {
         return DISP_E_MEMBERNOTFOUND;
     }
 
     HRESULT STDMETHODCALLTYPE focus() override;
+
+protected:
+    DISPID IdOf(const std::string&) override { return DISPID_UNKNOWN; }
 
 private:
     std::size_t control_;
@@ -527,7 +478,7 @@ struct Fetch {
     std::string body;
 };
 
-class Control final : public IWebBrowser2Stubs,
+class Control final : public LateBound<IWebBrowser2Stubs>,
                       public IOleObject,
                       public IOleInPlaceObject,
                       public IOleInPlaceActiveObject,
@@ -551,14 +502,6 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
     // IDispatch: Document, ReadyState and LocationURL by name.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (count)
-            *count = 0;
-        return count ? S_OK : E_POINTER;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override;
 
@@ -741,6 +684,9 @@ public:
         Control& control_;
     };
 
+protected:
+    DISPID IdOf(const std::string& name) override;
+
 private:
     static LRESULT CALLBACK MessageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -847,18 +793,12 @@ HRESULT STDMETHODCALLTYPE Control::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Control::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+DISPID Control::IdOf(const std::string& name)
 {
-    if (names == nullptr || ids == nullptr || count == 0)
-        return E_POINTER;
-    const std::string name = Narrow(names[0], wcslen(names[0]));
-    ids[0] = SameText(name, "Document")      ? DispidDocument
-             : SameText(name, "ReadyState")  ? DISPID_READYSTATE
-             : SameText(name, "LocationURL") ? DispidLocationUrl
-                                             : DISPID_UNKNOWN;
-    for (UINT i = 1; i < count; ++i)
-        ids[i] = DISPID_UNKNOWN;
-    return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+    return SameText(name, "Document")      ? DispidDocument
+           : SameText(name, "ReadyState")  ? DISPID_READYSTATE
+           : SameText(name, "LocationURL") ? DispidLocationUrl
+                                           : DISPID_UNKNOWN;
 }
 
 HRESULT STDMETHODCALLTYPE Control::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
