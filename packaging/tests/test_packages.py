@@ -345,9 +345,8 @@ def test_linux(archive, server_log, work):
               "the %d-pixel icon where the desktop finds it" % size)
     check(entry.is_file() and desktop_exec(entry) == str(program), "the desktop entry starts the installed program",
           desktop_exec(entry) if entry.is_file() else "no entry")
-    if shutil.which("desktop-file-validate"):
-        validation = subprocess.run(["desktop-file-validate", str(entry)], capture_output=True, text=True)
-        check(validation.returncode == 0, "the installed desktop entry is valid", validation.stdout)
+    validation = subprocess.run(["desktop-file-validate", str(entry)], capture_output=True, text=True)
+    check(validation.returncode == 0, "the installed desktop entry is valid", validation.stdout)
     check(subprocess.run([str(uninstall)], env=env, capture_output=True).returncode == 0,
           "the uninstall script ends with exit code 0")
     check(tree(home) == before, "installing and removing leaves the home as it was", sorted(tree(home) ^ before))
