@@ -227,17 +227,21 @@ class Display:
     def __enter__(self):
         numbers = list(range(200, 1000))
         random.shuffle(numbers)
-        for n in numbers:
-            if not os.path.exists("/tmp/.X%d-lock" % n) and not os.path.exists("/tmp/.X11-unix/X%d" % n):
-                break
-        self.name = ":%d" % n
-        self.server = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if subprocess.run(["xdpyinfo", "-display", self.name], capture_output=True).returncode == 0:
-                break
-            time.sleep(0.1)
-        return self
+        for n in numbers[:20]:
+            if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
+                continue
+            self.name = ":%d" % n
+            self.server = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.monotonic() + 30
+            while self.server.poll() is None and time.monotonic() < deadline:
+                if subprocess.run(["xdpyinfo", "-display", self.name], capture_output=True).returncode == 0:
+                    return self
+                time.sleep(0.1)
+            # Taken meanwhile, or too slow: the next number.
+            self.server.kill()
+            self.server.wait()
+        raise RuntimeError("no X display could be started")
 
     def __exit__(self, *_):
         self.server.terminate()
@@ -261,14 +265,15 @@ def settled(env, window, expected, deadline):
     return now
 
 
-def run_once(command, env, server_log, opens_at, move_to=None):
+def run_once(command, env, server_log, output, opens_at, move_to=None):
     """Starts the program and waits for its window to stand at opens_at;
     moves it to move_to when given, then clicks its stop image. Returns the
     bounds it opened at, the bounds it was stopped at and its exit code
-    (None where it did not get so far)."""
+    (None where it did not get so far). What it prints goes to output."""
     deadline = time.monotonic() + 60
     opened = stopped = None
-    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(output, "wb") as log:
+        process = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT)
     try:
         window = ""
         while not window and time.monotonic() < deadline:
@@ -276,6 +281,8 @@ def run_once(command, env, server_log, opens_at, move_to=None):
             window = found.split()[0] if found.split() else ""
             time.sleep(0.1)
         if not window:
+            print("        no window; the program %s; its output: %s"
+                  % ("is running" if process.poll() is None else "ended with %s" % process.returncode, output))
             return opened, stopped, None
         opened = stopped = settled(env, window, opens_at, deadline)
         if move_to:
@@ -357,14 +364,14 @@ def test_linux(archive, server_log, work):
         env["DISPLAY"] = display.name
         # No window manager on this display: the bounds are the window's own.
         creation, moved = (5, 5, 1024, 736), (140, 90, 900, 700)
-        opened, stopped, code = run_once(command, env, server_log, creation, move_to=moved)
+        opened, stopped, code = run_once(command, env, server_log, work / "first-start.log", creation, move_to=moved)
         check((opened, stopped, code) == (creation, moved, 0),
               "the installed program opens at its creation geometry, is moved and ends through its stop image",
               (opened, stopped, code))
         placement = folder / PLACEMENT_FILE
         check(placement.is_file() and placement.read_bytes() == b"[SCREEN]\r\nT=90\r\nL=140\r\nH=700\r\nW=900\r\n",
               "its placement file is written beside it", placement.read_bytes() if placement.is_file() else "none")
-        opened, _, code = run_once(command, env, server_log, moved)
+        opened, _, code = run_once(command, env, server_log, work / "second-start.log", moved)
         check((opened, code) == (moved, 0), "the second start opens where the first ended", (opened, code))
     check("GET /TavRolendiVelastromRootOnline.htm" in server_log.read_text(),
           "it fetched the start page from the server it was packaged for")

@@ -52,6 +52,8 @@ ShowUninstDetails nevershow
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
 
+; Not the usual advice to close other programs: nothing of the system is touched.
+!define MUI_WELCOMEPAGE_TEXT "Questo programma installerà ${TITLE} per l'utente attuale, nella sua cartella dei programmi; non servono diritti di amministratore.$\r$\n$\r$\nPer proseguire, seleziona 'Avanti'."
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
