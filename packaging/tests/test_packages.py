@@ -231,7 +231,10 @@ class Display:
             if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
                 continue
             self.name = ":%d" % n
-            self.server = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+            # -noreset: else the server resets when our probe disconnects, and a
+            # client that connects meanwhile is refused.
+            self.server = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1600x1000x24", "-nolisten", "tcp",
+                                            "-noreset"],
                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.monotonic() + 30
             while self.server.poll() is None and time.monotonic() < deadline:
@@ -377,9 +380,8 @@ def test_linux(archive, server_log, work):
           "it fetched the start page from the server it was packaged for")
     check(subprocess.run([str(uninstall)], env=env, capture_output=True).returncode == 0,
           "the uninstall script ends with exit code 0 after the program ran")
-    # Everything installed goes, the placement file and the web engine's cache
-    # and site data with it; only the settings cache that every GTK program
-    # shares stays.
+    # Everything installed goes, the placement file with it; only the settings
+    # cache that every GTK program shares stays.
     left = tree(home)
     shared = {".cache", ".cache/dconf", ".cache/dconf/user"}
     check(left <= before | shared, "removal after running leaves nothing behind", sorted(left - before))
