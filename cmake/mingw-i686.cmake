@@ -1,6 +1,5 @@
 # Cross build for 32-bit Windows with the MinGW-w64 compilers of Debian: the
-# program that ships. Its tests cannot run here (no 32-bit Wine); the 64-bit
-# build runs them.
+# program that ships. Its tests run here under the 32-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -18,3 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Test programs run under the 32-bit Wine loader, in a 32-bit prefix of
+# their own (see tests/win32/run-under-wine).
+find_program(VELASTROM_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VELASTROM_WINE})

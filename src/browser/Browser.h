@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "common/MemoryStream.h"
@@ -32,6 +33,16 @@ public:
     virtual std::shared_ptr<IAutomationObject> Get(const std::string& name) = 0;
     // Assigns a text value to a property.
     virtual void Set(const std::string& name, const std::string& value) = 0;
+};
+
+// One assignment of the page body's style, by the names that reach it: the
+// document, its body, the body's style, then the property and its value.
+struct TBodyStyleAssignment {
+    const char* Document;
+    const char* Body;
+    const char* Style;
+    const char* Property;
+    const char* Value;
 };
 
 // Whatever processes the GUI thread's pending messages.
@@ -69,6 +80,11 @@ public:
     virtual std::shared_ptr<IAutomationObject> Automation() = 0;
     // The document's window takes the keyboard focus.
     virtual void Focus() = 0;
+    // Makes the assignments in order, each as its own chain of late-bound
+    // calls from Automation() would (Get, Get, Get, then Set), reading the
+    // body afresh. The first failure ends them with that assignment's error;
+    // those before it stay made. A backend may make them in one round trip.
+    virtual void SetBodyStyles(std::span<const TBodyStyleAssignment> rows);
 
     // The events are raised on the GUI thread; a handler may call Navigate on
     // the same browser. Failures leaving a handler belong to the handler's

@@ -21,6 +21,18 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+const TBodyStyleAssignment NineRows[] = {
+    {"Document", "Body", "Style", "OverflowX", "#B0D553"},
+    {"Document", "Body", "Style", "OverflowY", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbarArrowColor", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbar3DLIGHTCOLOR", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbarDarkShadowColor", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbarFaceColor", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbarHighlightColor", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbarShadowColor", "#B0D553"},
+    {"Document", "Body", "Style", "scrollbarTrackColor", "#B0D553"},
+};
+
 double Milliseconds(Clock::time_point since)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
@@ -144,7 +156,7 @@ int main()
         Report(("Save, " + kb).c_str(), save);
     }
 
-    std::vector<double> load, style;
+    std::vector<double> load, style, styleTogether;
     const std::string snapshot = Page(50000);
     for (int i = 0; i < runs; ++i) {
         TMemoryStream stream;
@@ -162,9 +174,14 @@ int main()
                                  "scrollbarShadowColor", "scrollbarTrackColor"})
             browser.Automation()->Get("Document")->Get("Body")->Get("Style")->Set(name, "#B0D553");
         style.push_back(Milliseconds(styling));
+
+        const auto together = Clock::now();
+        browser.SetBodyStyles(NineRows);
+        styleTogether.push_back(Milliseconds(together));
     }
     Report("Load 50 KB from memory to DocumentComplete", load);
     Report("the nine body style assignments", style);
+    Report("the same nine in one round trip (SetBodyStyles)", styleTogether);
     ReportMemory("after the runs");
     return 0;
 }

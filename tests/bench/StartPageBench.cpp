@@ -4,19 +4,24 @@
 //       The marking on a page of 100 000 product lines with 1 000 installed
 //       codes (the Linux platform's comparison), and the snapshot's line
 //       split and join on the same page.
-//   velastrom_startpage_bench startup <url> <runs>
-//       Time from process start to the start page shown, and the memory of
-//       the process tree then: the dashboard (fetch, snapshot, marking, home
-//       display) beside a bare WebKitGTK window showing the same address.
-//       Needs a display.
+//   velastrom_startpage_bench startup <folder> <runs>
+//       Serves the folder (the demo's start page) on 127.0.0.1 and measures,
+//       for three sides, the time from process start to the start page shown
+//       and the memory of the process tree then: the dashboard (fetch,
+//       snapshot, marking, home display), a bare WebKitGTK window showing the
+//       page, and Chromium's app window on a fresh profile. "Shown" is the
+//       same moment for all three: a script at the end of the page, run in
+//       the view that shows it, reports to the server. No response may be
+//       cached, so every run fetches the page. Needs a display.
 //   velastrom_startpage_bench dashboard|bare <url> [trace]
-//       One side of "startup": prints "shown <monotonic ns>" once the page is
-//       shown and keeps running until ended; the dashboard with "trace" also
-//       prints each change of its browsers' states (ms) on the error stream.
+//       One side of "startup", running until ended; the dashboard with
+//       "trace" prints each change of its browsers' states (ms) on the error
+//       stream.
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,12 +31,15 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
 #include "app/gtk/DashboardWindow.h"
 #include "app/gtk/GtkApplication.h"
@@ -124,12 +132,6 @@ int Mark()
 
 // --- the two sides of the start-up figures ---------------------------------------------
 
-void Shown()
-{
-    std::printf("shown %lld\n", MonotonicNs());
-    std::fflush(stdout);
-}
-
 // The dashboard as the program runs it, with a watch on the visible browser.
 int Dashboard(const std::string& url, bool trace)
 {
@@ -172,13 +174,7 @@ int Dashboard(const std::string& url, bool trace)
                 std::fprintf(stderr, "%lld %s\n", MonotonicNs() / 1000000, state.c_str());
                 w->last = state;
             }
-            const char* uri = webkit_web_view_get_uri(WEBKIT_WEB_VIEW(w->browser->Widget()));
-            if (uri && std::strncmp(uri, "velastrom-memory:", 17) == 0 &&
-                w->browser->ReadyState() == READYSTATE_COMPLETE) {
-                Shown();
-                return G_SOURCE_REMOVE;
-            }
-            return G_SOURCE_CONTINUE;
+            return w->trace ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
         },
         &watch);
     app.Run();
@@ -193,11 +189,6 @@ int Bare(const std::string& url)
     gtk_window_set_default_size(GTK_WINDOW(window), 1024, 736);
     GtkWidget* view = webkit_web_view_new();
     gtk_container_add(GTK_CONTAINER(window), view);
-    g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer) {
-                         if (event == WEBKIT_LOAD_FINISHED)
-                             Shown();
-                     }),
-                     nullptr);
     gtk_widget_show_all(window);
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), url.c_str());
     gtk_main();
@@ -264,36 +255,122 @@ struct Sample {
     std::size_t processes = 0;
 };
 
-bool RunOnce(const char* self, const std::string& side, const std::string& url, Sample& sample)
+// The folder served on 127.0.0.1, nothing cacheable. The start page gets a
+// script at its end that reports, once it runs, where the page lives: an
+// http: address in a browser that fetched it, the dashboard's own scheme
+// where the dashboard shows it from memory.
+class BenchServer {
+public:
+    explicit BenchServer(const std::filesystem::path& folder)
+    {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file())
+                continue;
+            std::ifstream file(entry.path(), std::ios::binary);
+            std::string body((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            const std::string name = entry.path().filename().string();
+            const std::string path = "/" + std::filesystem::relative(entry.path(), folder).generic_string();
+            std::string type = "application/octet-stream";
+            if (name.ends_with(".htm") || name.ends_with(".html"))
+                type = "text/html";
+            else if (name.ends_with(".png"))
+                type = "image/png";
+            else if (name.ends_with(".css"))
+                type = "text/css";
+            if (path == StartPath) {
+                const std::string report = "<script>new Image().src = 'http://127.0.0.1:" +
+                                           std::to_string(server_.Port()) +
+                                           "/shown?' + encodeURIComponent(location.protocol);</script>";
+                std::size_t end = body.rfind("</body>");
+                if (end == std::string::npos)
+                    end = body.rfind("</BODY>");
+                body.insert(end == std::string::npos ? body.size() : end, report);
+            }
+            server_.Add(path, {type, body});
+        }
+        server_.SetOnRequest([this](const std::string& path) {
+            if (path.rfind("/shown?", 0) != 0)
+                return;
+            std::lock_guard lock(mutex_);
+            reports_.emplace_back(path.substr(7), MonotonicNs());
+        });
+    }
+
+    std::string StartUrl() const { return server_.Url(StartPath); }
+
+    void Forget()
+    {
+        std::lock_guard lock(mutex_);
+        reports_.clear();
+    }
+
+    // When a view whose page lives under the protocol reported; 0 while none has.
+    long long ReportedAt(const std::string& protocol)
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [reported, at] : reports_)
+            if (reported == protocol)
+                return at;
+        return 0;
+    }
+
+private:
+    static constexpr const char* StartPath = "/TavRolendiVelastromRootOnline.htm";
+    testing::LoopbackServer server_;
+    std::mutex mutex_;
+    std::vector<std::pair<std::string, long long>> reports_;
+};
+
+// The command line of a side: this program for the dashboard and the bare
+// window; Chromium's app window on a profile of its own.
+std::vector<std::string> SideCommand(const char* self, const std::string& side, const std::string& url,
+                                     const std::string& profile)
 {
-    int out[2];
-    if (pipe(out) != 0)
+    if (side != "chromium")
+        return {self, side, url};
+    std::vector<std::string> command = {"chromium",
+                                        "--app=" + url,
+                                        "--user-data-dir=" + profile,
+                                        "--disable-gpu",
+                                        "--no-first-run",
+                                        "--disable-background-networking",
+                                        "--disable-component-update",
+                                        "--disable-sync",
+                                        "--window-size=1024,736"};
+    if (geteuid() == 0)
+        command.push_back("--no-sandbox");
+    return command;
+}
+
+bool RunOnce(const char* self, const std::string& side, BenchServer& server, Sample& sample)
+{
+    char profile[] = "/tmp/velastrom-bench-profile-XXXXXX";
+    if (!mkdtemp(profile))
         return false;
+    const std::vector<std::string> command = SideCommand(self, side, server.StartUrl(), profile);
+    server.Forget();
     const long long start = MonotonicNs();
     const pid_t child = fork();
     if (child == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        execl(self, self, side.c_str(), url.c_str(), static_cast<char*>(nullptr));
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const auto& word : command)
+            argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
-    close(out[1]);
-    FILE* reading = fdopen(out[0], "r");
-    char line[128] = {};
-    bool shown = false;
-    // Each side gets 60 s; a side that never shows is reported, not waited for.
-    alarm(60);
-    while (std::fgets(line, sizeof line, reading)) {
-        long long at = 0;
-        if (std::sscanf(line, "shown %lld", &at) == 1) {
-            sample.ms = static_cast<double>(at - start) / 1e6;
-            shown = true;
-            break;
-        }
-    }
-    alarm(0);
-    if (shown) {
+    // The view that shows the page: the dashboard's visible browser shows it
+    // from memory; its covered browser, which reports http:, does not count.
+    const std::string shownIn = side == "dashboard" ? "velastrom-memory%3A" : "http%3A";
+    long long at = 0;
+    const long long deadline = start + 60LL * 1000000000LL;
+    while ((at = server.ReportedAt(shownIn)) == 0 && MonotonicNs() < deadline)
+        usleep(1000);
+    if (at != 0) {
+        sample.ms = static_cast<double>(at - start) / 1e6;
         usleep(300000);  // let the page settle before the memory is read
         const auto tree = Tree(child);
         sample.processes = tree.size();
@@ -306,47 +383,49 @@ bool RunOnce(const char* self, const std::string& side, const std::string& url, 
     for (int pid : Tree(child))
         kill(pid, SIGKILL);
     waitpid(child, nullptr, 0);
-    fclose(reading);
-    return shown;
+    std::error_code ignored;
+    std::filesystem::remove_all(profile, ignored);
+    return at != 0;
 }
 
-int Startup(const char* self, const std::string& url, int runs)
+int Startup(const char* self, const std::string& folder, int runs)
 {
-    // Interrupts the read of a side that hangs: without SA_RESTART, so the
-    // read returns instead of resuming.
-    struct sigaction alarmAction {};
-    alarmAction.sa_handler = [](int) {};
-    sigemptyset(&alarmAction.sa_mask);
-    alarmAction.sa_flags = 0;
-    sigaction(SIGALRM, &alarmAction, nullptr);
+    gtk_init(nullptr, nullptr);  // only to fail early without a display
+    BenchServer server(folder);
+    const std::vector<std::string> sides = {"bare", "dashboard", "chromium"};
     std::map<std::string, std::vector<Sample>> samples;
     for (int run = 0; run < runs; ++run) {
-        // Alternate the order so neither side always finds the caches warm.
-        const std::vector<std::string> order =
-            run % 2 == 0 ? std::vector<std::string>{"bare", "dashboard"} : std::vector<std::string>{"dashboard", "bare"};
-        for (const auto& side : order) {
+        // Rotate the order so no side always comes first or last.
+        for (std::size_t i = 0; i < sides.size(); ++i) {
+            const std::string& side = sides[(i + static_cast<std::size_t>(run)) % sides.size()];
             Sample sample;
-            if (!RunOnce(self, side, url, sample)) {
+            if (!RunOnce(self, side, server, sample)) {
                 std::printf("%s: the page was not shown within 60 s\n", side.c_str());
                 return 1;
             }
             std::printf("run %d %-9s %8.1f ms  PSS %7.1f MiB  RSS %7.1f MiB  (%zu processes)\n", run + 1,
                         side.c_str(), sample.ms, sample.pssKiB / 1024.0, sample.rssKiB / 1024.0, sample.processes);
+            std::fflush(stdout);
             samples[side].push_back(sample);
         }
     }
-    auto median = [](std::vector<Sample> v, auto field) {
-        std::sort(v.begin(), v.end(), [&](const Sample& a, const Sample& b) { return field(a) < field(b); });
-        return field(v[v.size() / 2]);
+    auto median = [&](const std::string& side, auto field) {
+        std::vector<double> values;
+        for (const Sample& s : samples[side])
+            values.push_back(field(s));
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
     };
-    const double bareMs = median(samples["bare"], [](const Sample& s) { return s.ms; });
-    const double dashMs = median(samples["dashboard"], [](const Sample& s) { return s.ms; });
-    const double barePss = median(samples["bare"], [](const Sample& s) { return static_cast<double>(s.pssKiB); });
-    const double dashPss = median(samples["dashboard"], [](const Sample& s) { return static_cast<double>(s.pssKiB); });
-    std::printf("median start to page shown: bare %.1f ms, dashboard %.1f ms, ratio %.2f\n", bareMs, dashMs,
-                dashMs / bareMs);
-    std::printf("median process-tree PSS:    bare %.1f MiB, dashboard %.1f MiB, ratio %.2f\n", barePss / 1024.0,
-                dashPss / 1024.0, dashPss / barePss);
+    auto ms = [](const Sample& s) { return s.ms; };
+    auto pss = [](const Sample& s) { return s.pssKiB / 1024.0; };
+    std::printf("median start to page shown (%d runs): bare %.1f ms, dashboard %.1f ms, chromium %.1f ms\n", runs,
+                median("bare", ms), median("dashboard", ms), median("chromium", ms));
+    std::printf("  dashboard / bare %.2f, dashboard / chromium %.2f\n", median("dashboard", ms) / median("bare", ms),
+                median("dashboard", ms) / median("chromium", ms));
+    std::printf("median process-tree PSS: bare %.1f MiB, dashboard %.1f MiB, chromium %.1f MiB\n",
+                median("bare", pss), median("dashboard", pss), median("chromium", pss));
+    std::printf("  dashboard / bare %.2f, dashboard / chromium %.2f\n", median("dashboard", pss) / median("bare", pss),
+                median("dashboard", pss) / median("chromium", pss));
     return 0;
 }
 
@@ -363,6 +442,6 @@ int main(int argc, char** argv)
         return Bare(argv[2]);
     if (mode == "startup" && argc > 3)
         return Startup("/proc/self/exe", argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: %s mark | startup <url> <runs> | dashboard <url> | bare <url>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s mark | startup <folder> <runs> | dashboard <url> [trace] | bare <url>\n", argv[0]);
     return 2;
 }

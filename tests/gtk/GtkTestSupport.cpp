@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <chrono>
 
@@ -38,6 +40,8 @@ void PumpFor(int milliseconds)
 
 namespace {
 
+// Listens on 127.0.0.1 and *port (0: any free port, stored back); -1 when
+// the port cannot be had.
 int Listen(int* port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -46,8 +50,11 @@ int Listen(int* port)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(static_cast<uint16_t>(*port));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0) {
+        close(fd);
+        return -1;
+    }
     socklen_t length = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     *port = ntohs(address.sin_port);
@@ -67,6 +74,19 @@ void SendAll(int fd, const char* data, std::size_t size)
 
 }  // namespace
 
+int LoopbackPort(const std::string& address, std::string* path)
+{
+    const std::string prefix = "http://127.0.0.1:";
+    if (address.rfind(prefix, 0) != 0)
+        return 0;
+    std::size_t end = prefix.size();
+    while (end < address.size() && std::isdigit(static_cast<unsigned char>(address[end])))
+        ++end;
+    if (path)
+        *path = end < address.size() ? address.substr(end) : "/";
+    return std::atoi(address.c_str() + prefix.size());
+}
+
 int RefusingPort()
 {
     int port = 0;
@@ -75,17 +95,20 @@ int RefusingPort()
     return port;
 }
 
-LoopbackServer::LoopbackServer()
+LoopbackServer::LoopbackServer(int port) : port_(port)
 {
     listener_ = Listen(&port_);
-    listen(listener_, 16);
-    thread_ = std::thread([this] { Serve(); });
+    listening_ = listener_ >= 0;
+    if (listening_)
+        thread_ = std::thread([this] { Serve(); });
 }
 
 LoopbackServer::~LoopbackServer()
 {
     stopping_ = true;
     Release();
+    if (!listening_)
+        return;
     thread_.join();
     for (auto& client : clients_)
         client.join();
@@ -114,6 +137,12 @@ std::vector<std::string> LoopbackServer::Requests() const
 {
     std::lock_guard lock(mutex_);
     return requests_;
+}
+
+void LoopbackServer::SetOnRequest(std::function<void(const std::string& path)> handler)
+{
+    std::lock_guard lock(mutex_);
+    onRequest_ = std::move(handler);
 }
 
 void LoopbackServer::Serve()
@@ -152,6 +181,8 @@ void LoopbackServer::Answer(int client)
     {
         std::lock_guard lock(mutex_);
         requests_.push_back(path);
+        if (onRequest_)
+            onRequest_(path);
         if (auto it = pages_.find(path); it != pages_.end()) {
             page = it->second;
             found = true;
@@ -162,7 +193,7 @@ void LoopbackServer::Answer(int client)
     const std::string head = "HTTP/1.0 " + std::to_string(page.status) + (page.status == 200 ? " OK" : " Not Found") +
                              "\r\nContent-Type: " + page.contentType +
                              "\r\nContent-Length: " + std::to_string(page.body.size()) +
-                             "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
+                             "\r\n" + page.cacheHeaders + "Connection: close\r\n\r\n";
     SendAll(client, head.data(), head.size());
     if (page.holdAfter > 0 && page.holdAfter < page.body.size()) {
         SendAll(client, page.body.data(), page.holdAfter);

@@ -36,20 +36,27 @@ public:
         // When set, the body is sent in two parts: the first this many bytes,
         // the rest once Release() is called.
         std::size_t holdAfter = 0;
+        // The response's caching headers, each line ending in CR LF.
+        std::string cacheHeaders = "Cache-Control: no-store\r\n";
     };
 
-    LoopbackServer();
+    // On an ephemeral port, or on the port given; Listening() tells whether
+    // that port could be had.
+    explicit LoopbackServer(int port = 0);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int Port() const { return port_; }
+    bool Listening() const { return listening_; }
     std::string Url(const std::string& path) const;
     void Add(const std::string& path, Page page);
     // Lets held responses send their rest.
     void Release();
     // The paths requested so far.
     std::vector<std::string> Requests() const;
+    // Called on the server's thread with each request's path as it arrives.
+    void SetOnRequest(std::function<void(const std::string& path)> handler);
 
 private:
     void Serve();
@@ -57,15 +64,21 @@ private:
 
     int listener_ = -1;
     int port_ = 0;
+    bool listening_ = false;
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::condition_variable released_;
     bool release_ = false;
     std::map<std::string, Page> pages_;
     std::vector<std::string> requests_;
+    std::function<void(const std::string& path)> onRequest_;
     std::vector<std::thread> clients_;
     std::thread thread_;
 };
+
+// The port of an http://127.0.0.1:<port>/... address, and its path ("/"
+// when it has none); 0 for any other address.
+int LoopbackPort(const std::string& address, std::string* path = nullptr);
 
 // A port on 127.0.0.1 where nothing listens.
 int RefusingPort();

@@ -59,9 +59,9 @@ void RaiseToTop(HWND window)
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-HostedBrowser MakeBrowser(const BrowserFactory& factory, HWND parent)
+HostedBrowser MakeBrowser(const BrowserFactory& factory, HWND parent, TCacheReads cacheReads)
 {
-    HostedBrowser hosted = factory ? factory(parent) : CreateSystemBrowser(parent);
+    HostedBrowser hosted = factory ? factory(parent) : CreateSystemBrowser(parent, cacheReads);
     if (hosted.window != nullptr)
         SetWindowLongPtrA(hosted.window, GWL_STYLE,
                           GetWindowLongPtrA(hosted.window, GWL_STYLE) | WS_CLIPSIBLINGS);
@@ -87,8 +87,8 @@ Win32DashboardView::Win32DashboardView(Win32Application& app, IDashboardEvents& 
     RecordBounds();
 
     try {
-        webBrowserRoot_ = MakeBrowser(factory, window_);
-        webBrowser_ = MakeBrowser(factory, window_);
+        webBrowserRoot_ = MakeBrowser(factory, window_, TCacheReads::Forbidden);
+        webBrowser_ = MakeBrowser(factory, window_, TCacheReads::Allowed);
         panelComand_ = std::make_unique<Win32Panel>(app_, window_, nullptr, Silver);
         imageHome_ = std::make_unique<Win32Image>(app_, *panelComand_, "HOME", ImageHomeHint, [this] {
             DispatchEvent(app_, [this] { events_.ImageHomeClick(); });

@@ -3,6 +3,8 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 #include "browser/webkit/WebKitBrowser.h"
 #include "browser/webkit/Windows1252.h"
@@ -92,16 +94,21 @@ class StyleObject final : public IAutomationObject {
 public:
     explicit StyleObject(WebKitBrowser& browser) : browser_(browser) {}
 
-    std::shared_ptr<IAutomationObject> Get(const std::string& name) override { NotSupported(name); }
-
-    void Set(const std::string& name, const std::string& value) override
+    // What an assignment's result from the page means.
+    static void Check(const std::string& result, const std::string& name)
     {
-        const std::string result =
-            browser_.RunScript(std::string(SetStyleScript) + "(" + Quoted(name) + ", " + Quoted(value) + ")");
         if (result == "unknown")
             NotSupported(name);
         if (result == "nobody")
             NoObject();
+    }
+
+    std::shared_ptr<IAutomationObject> Get(const std::string& name) override { NotSupported(name); }
+
+    void Set(const std::string& name, const std::string& value) override
+    {
+        Check(browser_.RunScript(std::string(SetStyleScript) + "(" + Quoted(name) + ", " + Quoted(value) + ")"),
+              name);
     }
 
 private:
@@ -164,11 +171,55 @@ private:
     WebKitBrowser& browser_;
 };
 
+// Applies [name, value] rows in order, each reading the body afresh, up to
+// the first that fails: "ok", or that row's index and result.
+constexpr const char* SetStylesScript = R"JS(
+(function (set, rows) {
+  for (var i = 0; i < rows.length; ++i) {
+    var result = set(rows[i][0], rows[i][1]);
+    if (result !== 'ok') return i + ' ' + result;
+  }
+  return 'ok';
+})
+)JS";
+
 }  // namespace
 
 std::shared_ptr<IAutomationObject> MakeAutomationRoot(WebKitBrowser& browser)
 {
     return std::make_shared<RootObject>(browser);
+}
+
+void SetBodyStylesInOneScript(WebKitBrowser& browser, std::span<const TBodyStyleAssignment> rows)
+{
+    // The names: the chain's objects check them without asking the page.
+    std::size_t refused = rows.size();
+    std::exception_ptr refusal;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        try {
+            MakeAutomationRoot(browser)->Get(rows[i].Document)->Get(rows[i].Body)->Get(rows[i].Style);
+        } catch (...) {
+            refused = i;
+            refusal = std::current_exception();
+            break;
+        }
+    }
+    if (refused > 0) {
+        std::string list = "[";
+        for (std::size_t i = 0; i < refused; ++i)
+            list += std::string(i ? ", " : "") + "[" + Quoted(rows[i].Property) + ", " + Quoted(rows[i].Value) + "]";
+        list += "]";
+        const std::string result = browser.RunScript(std::string(SetStylesScript) + "(" + SetStyleScript + ", " +
+                                                     list + ")");
+        if (result != "ok") {
+            const std::size_t space = result.find(' ');
+            const std::size_t failed = std::strtoul(result.c_str(), nullptr, 10);
+            StyleObject::Check(space == std::string::npos ? result : result.substr(space + 1),
+                               failed < refused ? rows[failed].Property : "");
+        }
+    }
+    if (refusal)
+        std::rethrow_exception(refusal);
 }
 
 }  // namespace velastrom::webkit

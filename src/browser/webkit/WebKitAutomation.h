@@ -13,4 +13,9 @@ class WebKitBrowser;
 
 std::shared_ptr<IAutomationObject> MakeAutomationRoot(WebKitBrowser& browser);
 
+// The assignments of IWebBrowser::SetBodyStyles with one script: the names
+// are checked here, row by row, as the late-bound chain checks them, and the
+// rows before the first refused name go to the page together.
+void SetBodyStylesInOneScript(WebKitBrowser& browser, std::span<const TBodyStyleAssignment> rows);
+
 }  // namespace velastrom::webkit

@@ -106,27 +106,34 @@ void RefuseMemoryRequest(WebKitURISchemeRequest* request, gpointer)
     g_error_free(error);
 }
 
-void RegisterMemoryScheme()
+// The program's web context. Its website data (cache, cookies, site
+// storage) lives in memory only and ends with the run, as a private
+// window's does: nothing is written to disk, and the start page comes from
+// its server at every start. Pages shown from memory live under a scheme of
+// its own.
+WebKitWebContext* ProgramContext()
 {
-    static bool registered = false;
-    if (registered)
-        return;
-    registered = true;
-    webkit_web_context_register_uri_scheme(webkit_web_context_get_default(), "velastrom-memory",
-                                           RefuseMemoryRequest, nullptr, nullptr);
+    static WebKitWebContext* const context = [] {
+        WebKitWebContext* created = webkit_web_context_new_ephemeral();
+        webkit_web_context_register_uri_scheme(created, "velastrom-memory", RefuseMemoryRequest, nullptr, nullptr);
+        return created;
+    }();
+    return context;
 }
 
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(WebKitBrowser* related)
 {
-    RegisterMemoryScheme();
     content_ = webkit_user_content_manager_new();
+    // A related view shares the other's context, and with it its web process
+    // and its website data.
     if (related)
         view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->view_,
                                              "user-content-manager", content_, nullptr));
     else
-        view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content_, nullptr));
+        view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", ProgramContext(),
+                                             "user-content-manager", content_, nullptr));
     g_object_ref_sink(view_);
 
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
@@ -243,6 +250,11 @@ void WebKitBrowser::Load(TMemoryStream& stream)
 std::shared_ptr<IAutomationObject> WebKitBrowser::Automation()
 {
     return MakeAutomationRoot(*this);
+}
+
+void WebKitBrowser::SetBodyStyles(std::span<const TBodyStyleAssignment> rows)
+{
+    SetBodyStylesInOneScript(*this, rows);
 }
 
 void WebKitBrowser::Focus()

@@ -13,8 +13,9 @@ namespace velastrom::webkit {
 
 class WebKitBrowser final : public IWebBrowser {
 public:
-    // A new view. The covered browser passes the visible one, so both share
-    // one web process.
+    // A new view in the program's web context, whose website data lives in
+    // memory for the run. The covered browser passes the visible one, so both
+    // share one web process and that data.
     explicit WebKitBrowser(WebKitBrowser* related = nullptr);
     ~WebKitBrowser() override;
     WebKitBrowser(const WebKitBrowser&) = delete;
@@ -31,6 +32,8 @@ public:
     void Load(TMemoryStream& stream) override;
     std::shared_ptr<IAutomationObject> Automation() override;
     void Focus() override;
+    // In one round trip to the web process.
+    void SetBodyStyles(std::span<const TBodyStyleAssignment> rows) override;
     void SetOnBeforeNavigate2(BeforeNavigate2Event handler) override { beforeNavigate2_ = std::move(handler); }
     void SetOnDocumentComplete(DocumentCompleteEvent handler) override { documentComplete_ = std::move(handler); }
 

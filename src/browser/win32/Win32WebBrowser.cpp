@@ -229,6 +229,7 @@ public:
 
     HWND Window() const { return window_; }
     bool TranslateAccelerator(MSG& message);
+    void SetCacheReads(TCacheReads reads) { cacheReads_ = reads; }
 
     void Navigate(const std::string& address) override;
     void Stop() override;
@@ -245,6 +246,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Resize();
+    TCacheReads cacheReads_ = TCacheReads::Allowed;
     void Shutdown();
     ComPtr<IDispatch> Document();
     ComPtr<IPersistStreamInit> PersistOfDocument();
@@ -380,7 +382,16 @@ void SystemBrowser::Navigate(const std::string& address)
     Bstr url(address);
     VARIANT empty;
     VariantInit(&empty);
-    OleCheck(browser_->Navigate(url.get(), &empty, &empty, &empty, &empty));
+    // The system's cache can answer a navigation without asking the server
+    // (a page it holds as fresh, the user's "never check" setting): a browser
+    // that may not read from it says so with each navigation.
+    VARIANT flags;
+    VariantInit(&flags);
+    if (cacheReads_ == TCacheReads::Forbidden) {
+        flags.vt = VT_I4;
+        flags.lVal = navNoReadFromCache;
+    }
+    OleCheck(browser_->Navigate(url.get(), &flags, &empty, &empty, &empty));
 }
 
 void SystemBrowser::Stop() { OleCheck(browser_->Stop()); }
@@ -486,9 +497,10 @@ void SystemBrowser::SetOnNewWindow(BrowserEventSink::NewWindowEvent handler)
 
 }  // namespace
 
-HostedBrowser CreateSystemBrowser(HWND parent)
+HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads)
 {
     auto browser = std::make_unique<SystemBrowser>(parent);
+    browser->SetCacheReads(cacheReads);
     SystemBrowser* raw = browser.get();
     HostedBrowser hosted;
     hosted.window = raw->Window();

@@ -31,9 +31,14 @@ struct HostedBrowser {
 // Makes a browser inside parent; the view sizes the returned window.
 using BrowserFactory = std::function<HostedBrowser(HWND parent)>;
 
+// Whether a browser's navigations may be answered from the system's cache of
+// pages without asking the server. The covered browser's may not: the start
+// page comes from its server at every start.
+enum class TCacheReads { Allowed, Forbidden };
+
 // The system's browser control (CLSID_WebBrowser). The component-object
 // runtime must be initialised on the calling thread. Failures raise
 // velastrom::Error with the system's text.
-HostedBrowser CreateSystemBrowser(HWND parent);
+HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads = TCacheReads::Allowed);
 
 }  // namespace velastrom
