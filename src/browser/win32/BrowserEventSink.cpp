@@ -125,11 +125,10 @@ HRESULT STDMETHODCALLTYPE BrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD
             break;
         }
         case DISPID_NEWWINDOW2:
-            // NewWindow2(ppDisp, Cancel) carries no address: controls since
-            // NewWindow3 raise that one in its place, and a control that
-            // raises only this one leaves nothing to navigate to.
-            if (parameters->cArgs >= 2)
-                Refuse(parameters->rgvarg[0]);
+            // NewWindow2(ppDisp, Cancel) carries no address and is left alone:
+            // every control since NewWindow3 raises that one for the request,
+            // and one that raises NewWindow2 first may skip NewWindow3 once
+            // NewWindow2 has been cancelled.
             break;
         case DISPID_DOCUMENTCOMPLETE: {
             if (parameters->cArgs < 2 || !documentComplete_)

@@ -1,10 +1,10 @@
 // The receiver of the browser control's events (DWebBrowserEvents2), joined to
 // the control through its connection point. BeforeNavigate2 and
 // DocumentComplete reach the handlers. A request for a new window
-// (NewWindow3, or NewWindow2 from controls that predate it) is always
-// refused, so no page opens outside the host, past its handlers; the address
-// NewWindow3 carries goes to the new-window handler. Every other event is
-// ignored. Nothing thrown by a handler passes back into the control.
+// (NewWindow3) is always refused, so no page opens outside the host, past
+// its handlers; the address it carries goes to the new-window handler. Every
+// other event is ignored. Nothing thrown by a handler passes back into the
+// control.
 #pragma once
 
 #include "browser/win32/WindowsHeaders.h"
