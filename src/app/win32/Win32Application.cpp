@@ -153,7 +153,7 @@ void Win32Application::Run()
     }
     MSG message;
     while (!terminated_) {
-        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             terminated_ = true;
             break;
@@ -169,15 +169,18 @@ bool Win32Application::HandleOneMessage(MSG& message)
 {
     if (mainView_ != nullptr && mainView_->TranslateAccelerator(message))
         return true;
+    // Taken and dispatched as UTF-16: a character typed into a page's form
+    // reaches the control's window intact, whatever the ANSI code page holds.
+    // The program's own windows are ANSI windows; the system converts for them.
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
     return true;
 }
 
 void Win32Application::ProcessMessages()
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // Taken here, the quit request only marks the application as terminating.
             terminated_ = true;

@@ -12,6 +12,10 @@ namespace {
 
 constexpr const char* FormClass = "VelastromDashboard";
 
+// Posted to the window: navigate WebBrowser to the next address of a refused
+// new window.
+constexpr UINT NavigateNewWindow = WM_APP + 1;
+
 // Design bounds of the window, replaced at creation by the program.
 constexpr int DesignLeft = 852;
 constexpr int DesignTop = 177;
@@ -119,6 +123,15 @@ Win32DashboardView::Win32DashboardView(Win32Application& app, IDashboardEvents& 
     webBrowser_.browser->SetOnDocumentComplete([this](const std::string& url) {
         DispatchEvent(app_, [&] { events_.WebBrowserDocumentComplete(url); });
     });
+    // A page that asks for a new window opens in WebBrowser instead, through
+    // its BeforeNavigate2 like any other navigation. The control raises the
+    // request from inside its own click or script, so the navigation waits
+    // for the message loop rather than re-entering the control there.
+    if (webBrowser_.setOnNewWindow)
+        webBrowser_.setOnNewWindow([this](const std::string& url) {
+            newWindowAddresses_.push_back(url);
+            PostMessageA(window_, NavigateNewWindow, 0, 0);
+        });
     Layout();
 }
 
@@ -253,6 +266,13 @@ LRESULT Win32DashboardView::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         // handler does not run.
         if (wParam != FALSE)
             app_.Terminate();
+        return 0;
+    case NavigateNewWindow:
+        if (!newWindowAddresses_.empty()) {
+            const std::string url = newWindowAddresses_.front();
+            newWindowAddresses_.pop_front();
+            DispatchEvent(app_, [&] { webBrowser_.browser->Navigate(url); });
+        }
         return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);

@@ -6,7 +6,9 @@
 
 #include "browser/win32/WindowsHeaders.h"
 
+#include <deque>
 #include <memory>
+#include <string>
 
 #include "app/Framework.h"
 #include "app/win32/Win32Controls.h"
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<Win32Image> imageStop_;
     std::unique_ptr<Win32Panel> panelInfo_;
     std::unique_ptr<Win32Label> label_;
+    std::deque<std::string> newWindowAddresses_;
 };
 
 }  // namespace velastrom

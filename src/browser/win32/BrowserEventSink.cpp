@@ -28,6 +28,13 @@ std::string TextOf(const VARIANT& argument)
     return {};
 }
 
+// Writes VARIANT_TRUE through a cancel argument (VT_BOOL by reference).
+void Refuse(VARIANT& argument)
+{
+    if (V_VT(&argument) == (VT_BOOL | VT_BYREF) && V_BOOLREF(&argument) != nullptr)
+        *V_BOOLREF(&argument) = VARIANT_TRUE;
+}
+
 }  // namespace
 
 BrowserEventSink* BrowserEventSink::Create() { return new BrowserEventSink(); }
@@ -36,6 +43,7 @@ void BrowserEventSink::Detach()
 {
     beforeNavigate2_ = nullptr;
     documentComplete_ = nullptr;
+    newWindow_ = nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE BrowserEventSink::QueryInterface(REFIID riid, void** object)
@@ -99,10 +107,29 @@ HRESULT STDMETHODCALLTYPE BrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD
                 cancel = *V_BOOLREF(&cancelArgument) != VARIANT_FALSE;
             const auto handler = beforeNavigate2_;
             handler(url, cancel);
-            if (cancel && V_VT(&cancelArgument) == (VT_BOOL | VT_BYREF) && V_BOOLREF(&cancelArgument) != nullptr)
-                *V_BOOLREF(&cancelArgument) = VARIANT_TRUE;
+            if (cancel)
+                Refuse(cancelArgument);
             break;
         }
+        case DISPID_NEWWINDOW3: {
+            // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl):
+            // refused first, whatever the handler does; ppDisp stays empty.
+            if (parameters->cArgs < 5)
+                break;
+            Refuse(parameters->rgvarg[3]);
+            const std::string url = TextOf(parameters->rgvarg[0]);
+            if (newWindow_) {
+                const auto handler = newWindow_;
+                handler(url);
+            }
+            break;
+        }
+        case DISPID_NEWWINDOW2:
+            // NewWindow2(ppDisp, Cancel) carries no address and is left alone:
+            // every control since NewWindow3 raises that one for the request,
+            // and one that raises NewWindow2 first may skip NewWindow3 once
+            // NewWindow2 has been cancelled.
+            break;
         case DISPID_DOCUMENTCOMPLETE: {
             if (parameters->cArgs < 2 || !documentComplete_)
                 break;

@@ -23,9 +23,18 @@ std::string ToAnsi(const wchar_t* text, std::size_t length)
     if (text == nullptr || length == 0)
         return {};
     const int size = static_cast<int>(length);
-    const int count = WideCharToMultiByte(CP_ACP, 0, text, size, nullptr, 0, nullptr, nullptr);
+    // Without WC_NO_BEST_FIT_CHARS the system writes a look-alike where the
+    // code page has no such character ("l" for U+0142, "A" for U+0100); with
+    // it, the code page's default character. A code page that takes no flags
+    // (a UTF-8 ANSI code page) represents every character anyway.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int count = WideCharToMultiByte(CP_ACP, flags, text, size, nullptr, 0, nullptr, nullptr);
+    if (count == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        count = WideCharToMultiByte(CP_ACP, flags, text, size, nullptr, 0, nullptr, nullptr);
+    }
     std::string result(static_cast<std::size_t>(count), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, size, result.data(), count, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, flags, text, size, result.data(), count, nullptr, nullptr);
     return result;
 }
 

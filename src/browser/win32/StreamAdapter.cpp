@@ -7,7 +7,20 @@
 
 namespace velastrom {
 
-StreamAdapter* StreamAdapter::Create(TMemoryStream& stream) { return new StreamAdapter(stream); }
+StreamAdapter* StreamAdapter::Create(TMemoryStream& stream)
+{
+    auto* adapter = new StreamAdapter();
+    adapter->stream_ = &stream;
+    return adapter;
+}
+
+StreamAdapter* StreamAdapter::CreateCopy(const TMemoryStream& stream)
+{
+    auto* adapter = new StreamAdapter();
+    adapter->copy_ = stream;
+    adapter->stream_ = &adapter->copy_;
+    return adapter;
+}
 
 HRESULT STDMETHODCALLTYPE StreamAdapter::QueryInterface(REFIID riid, void** object)
 {
@@ -34,10 +47,12 @@ ULONG STDMETHODCALLTYPE StreamAdapter::Release()
 
 HRESULT STDMETHODCALLTYPE StreamAdapter::Read(void* buffer, ULONG count, ULONG* read)
 {
+    if (stream_ == nullptr)
+        return STG_E_REVERTED;
     if (buffer == nullptr && count != 0)
         return STG_E_INVALIDPOINTER;
     try {
-        const std::size_t got = stream_.Read(buffer, count);
+        const std::size_t got = stream_->Read(buffer, count);
         if (read)
             *read = static_cast<ULONG>(got);
         return S_OK;
@@ -48,10 +63,12 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::Read(void* buffer, ULONG count, ULONG* 
 
 HRESULT STDMETHODCALLTYPE StreamAdapter::Write(const void* buffer, ULONG count, ULONG* written)
 {
+    if (stream_ == nullptr)
+        return STG_E_REVERTED;
     if (buffer == nullptr && count != 0)
         return STG_E_INVALIDPOINTER;
     try {
-        stream_.Write(buffer, count);
+        stream_->Write(buffer, count);
         if (written)
             *written = count;
         return S_OK;
@@ -64,16 +81,18 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::Write(const void* buffer, ULONG count, 
 
 HRESULT STDMETHODCALLTYPE StreamAdapter::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition)
 {
+    if (stream_ == nullptr)
+        return STG_E_REVERTED;
     long long base = 0;
     switch (origin) {
     case STREAM_SEEK_SET:
         base = 0;
         break;
     case STREAM_SEEK_CUR:
-        base = static_cast<long long>(stream_.Position());
+        base = static_cast<long long>(stream_->Position());
         break;
     case STREAM_SEEK_END:
-        base = static_cast<long long>(stream_.Size());
+        base = static_cast<long long>(stream_->Size());
         break;
     default:
         return STG_E_INVALIDFUNCTION;
@@ -81,7 +100,7 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::Seek(LARGE_INTEGER move, DWORD origin, 
     const long long target = base + move.QuadPart;
     if (target < 0)
         return STG_E_INVALIDFUNCTION;
-    stream_.Seek(static_cast<std::size_t>(target));
+    stream_->Seek(static_cast<std::size_t>(target));
     if (newPosition)
         newPosition->QuadPart = static_cast<ULONGLONG>(target);
     return S_OK;
@@ -89,10 +108,12 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::Seek(LARGE_INTEGER move, DWORD origin, 
 
 HRESULT STDMETHODCALLTYPE StreamAdapter::SetSize(ULARGE_INTEGER newSize)
 {
+    if (stream_ == nullptr)
+        return STG_E_REVERTED;
     if (newSize.QuadPart > static_cast<ULONGLONG>(PTRDIFF_MAX))
         return STG_E_MEDIUMFULL;
     try {
-        stream_.SetSize(static_cast<std::size_t>(newSize.QuadPart));
+        stream_->SetSize(static_cast<std::size_t>(newSize.QuadPart));
         return S_OK;
     } catch (...) {
         return STG_E_MEDIUMFULL;
@@ -102,6 +123,8 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::SetSize(ULARGE_INTEGER newSize)
 HRESULT STDMETHODCALLTYPE StreamAdapter::CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
                                                 ULARGE_INTEGER* written)
 {
+    if (stream_ == nullptr)
+        return STG_E_REVERTED;
     if (target == nullptr)
         return STG_E_INVALIDPOINTER;
     ULONGLONG totalRead = 0;
@@ -110,7 +133,7 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::CopyTo(IStream* target, ULARGE_INTEGER 
     HRESULT result = S_OK;
     while (totalRead < count.QuadPart) {
         const ULONG want = static_cast<ULONG>(std::min<ULONGLONG>(sizeof buffer, count.QuadPart - totalRead));
-        const std::size_t got = stream_.Read(buffer, want);
+        const std::size_t got = stream_->Read(buffer, want);
         if (got == 0)
             break;
         totalRead += got;
@@ -127,7 +150,7 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::CopyTo(IStream* target, ULARGE_INTEGER 
     return result;
 }
 
-HRESULT STDMETHODCALLTYPE StreamAdapter::Commit(DWORD) { return S_OK; }
+HRESULT STDMETHODCALLTYPE StreamAdapter::Commit(DWORD) { return stream_ ? S_OK : STG_E_REVERTED; }
 
 HRESULT STDMETHODCALLTYPE StreamAdapter::Revert() { return STG_E_REVERTED; }
 
@@ -145,9 +168,11 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::Stat(STATSTG* stat, DWORD)
 {
     if (stat == nullptr)
         return STG_E_INVALIDPOINTER;
+    if (stream_ == nullptr)
+        return STG_E_REVERTED;
     std::memset(stat, 0, sizeof *stat);
     stat->type = STGTY_STREAM;
-    stat->cbSize.QuadPart = stream_.Size();
+    stat->cbSize.QuadPart = stream_->Size();
     stat->grfMode = STGM_READWRITE;
     return S_OK;
 }

@@ -1,6 +1,9 @@
-// An IStream over the program's memory stream. It reads and writes at the
-// stream's own position and does not own the stream: releasing the adapter
-// leaves the stream alive. One adapter is made for each save and each load.
+// An IStream for the browser control's Save and Load. The control may keep a
+// stream past the call that handed it over and use it later, so an adapter
+// never refers to memory the program may free meanwhile: a reading adapter
+// holds a copy of the bytes; a writing adapter works on the program's stream
+// until it is detached, and after that every call fails with STG_E_REVERTED
+// (the stream object is no longer valid).
 #pragma once
 
 #include "browser/win32/WindowsHeaders.h"
@@ -13,8 +16,15 @@ namespace velastrom {
 
 class StreamAdapter final : public IStream {
 public:
-    // Returned with one reference held by the caller.
+    // Over the program's stream, at its own position, until Detach. Returned
+    // with one reference held by the caller.
     static StreamAdapter* Create(TMemoryStream& stream);
+    // Over a copy of the stream, its position included; the program's stream
+    // is not touched. Returned with one reference held by the caller.
+    static StreamAdapter* CreateCopy(const TMemoryStream& stream);
+
+    // Lets go of the program's stream: later calls fail with STG_E_REVERTED.
+    void Detach() { stream_ = nullptr; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -36,10 +46,11 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IStream** clone) override;
 
 private:
-    explicit StreamAdapter(TMemoryStream& stream) : stream_(stream) {}
+    StreamAdapter() = default;
     ~StreamAdapter() = default;
 
-    TMemoryStream& stream_;
+    TMemoryStream* stream_ = nullptr;  // the program's, or copy_
+    TMemoryStream copy_;
     LONG references_ = 1;
 };
 

@@ -1,7 +1,7 @@
 // In-place hosting of the system's browser control without any helper
-// library: a client site that is also the in-place site and frame, an event
-// receiver joined through the control's connection point, and the IWebBrowser
-// operations on top of IWebBrowser2.
+// library: a client site that is also the in-place site, a frame of its own,
+// an event receiver joined through the control's connection point, and the
+// IWebBrowser operations on top of IWebBrowser2.
 #include "browser/win32/Win32WebBrowser.h"
 
 #include <exdisp.h>
@@ -21,15 +21,102 @@ namespace {
 
 constexpr const char* HostWindowClass = "VelastromBrowserHost";
 
-// The container's side of the control: client site, in-place site and frame.
-// Its lifetime is that of the browser object that owns it; the control holds
-// references only while it is attached.
-class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+// The frame the control is placed in: the top-level window that holds the
+// browser. It keeps the control's active object while the control is
+// UI-active, for the message loop's TranslateAccelerator. Reference-counted:
+// it lives while the site or the control holds it.
+class Frame final : public IOleInPlaceFrame {
 public:
-    explicit Site(HWND window) : window_(window) {}
+    explicit Frame(HWND browserWindow) : browserWindow_(browserWindow) {}
+
+    IOleInPlaceActiveObject* ActiveObject() const { return active_.get(); }
+    // The browser goes: no window any more, the active object is let go.
+    void Detach()
+    {
+        browserWindow_ = nullptr;
+        active_.reset();
+    }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
+            IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame)) {
+            *object = static_cast<IOleInPlaceFrame*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    // IOleWindow
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override
+    {
+        if (window == nullptr)
+            return E_POINTER;
+        *window = browserWindow_ ? GetAncestor(browserWindow_, GA_ROOT) : nullptr;
+        return *window ? S_OK : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceUIWindow
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override
+    {
+        if (object != nullptr && browserWindow_ == nullptr)
+            return E_UNEXPECTED;
+        if (object)
+            object->AddRef();
+        active_ = ComPtr<IOleInPlaceActiveObject>::Attach(object);
+        return S_OK;
+    }
+
+    // IOleInPlaceFrame
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+private:
+    ~Frame() = default;
+
+    HWND browserWindow_;
+    LONG references_ = 1;
+    ComPtr<IOleInPlaceActiveObject> active_;
+};
+
+// The container's side of the control: client site and in-place site, in the
+// browser's child window. Reference-counted, freed at its last Release: the
+// control may hold it past the browser's teardown, after which it answers
+// without touching the browser or its window.
+class Site final : public IOleClientSite, public IOleInPlaceSite {
+public:
+    explicit Site(HWND window) : window_(window), frame_(ComPtr<Frame>::Attach(new Frame(window))) {}
 
     void SetInPlaceObject(IOleInPlaceObject* object) { inPlace_ = object; }
-    IOleInPlaceActiveObject* ActiveObject() const { return active_.get(); }
+    IOleInPlaceActiveObject* ActiveObject() const { return frame_->ActiveObject(); }
+    // The browser goes: the site and its frame let go of it.
+    void Detach()
+    {
+        window_ = nullptr;
+        inPlace_ = nullptr;
+        frame_->Detach();
+    }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
@@ -40,8 +127,6 @@ public:
             *object = static_cast<IOleClientSite*>(this);
         else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite))
             *object = static_cast<IOleInPlaceSite*>(this);
-        else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame))
-            *object = static_cast<IOleInPlaceFrame*>(this);
         else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -50,7 +135,13 @@ public:
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
@@ -70,18 +161,18 @@ public:
     HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
 
-    // IOleWindow (shared by the in-place site and the frame)
+    // IOleWindow: the browser's child window.
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override
     {
         if (window == nullptr)
             return E_POINTER;
         *window = window_;
-        return S_OK;
+        return window_ ? S_OK : E_FAIL;
     }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
     // IOleInPlaceSite
-    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return window_ ? S_OK : S_FALSE; }
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
@@ -89,9 +180,12 @@ public:
     {
         if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr || info == nullptr)
             return E_POINTER;
-        *frame = static_cast<IOleInPlaceFrame*>(this);
-        AddRef();
+        *frame = nullptr;
         *document = nullptr;
+        if (window_ == nullptr)
+            return E_FAIL;
+        frame_->AddRef();
+        *frame = frame_.get();
         GetClientRect(window_, position);
         GetClientRect(window_, clip);
         info->fMDIApp = FALSE;
@@ -104,7 +198,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override
     {
-        active_.reset();
+        frame_->SetActiveObject(nullptr, nullptr);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
@@ -116,33 +210,13 @@ public:
         return S_OK;
     }
 
-    // IOleInPlaceUIWindow
-    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override
-    {
-        if (object)
-            object->AddRef();
-        active_ = ComPtr<IOleInPlaceActiveObject>::Attach(object);
-        return S_OK;
-    }
-
-    // IOleInPlaceFrame
-    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-
-    void DropActiveObject() { active_.reset(); }
-
 private:
+    ~Site() = default;
+
     HWND window_;
-    LONG references_ = 0;
+    LONG references_ = 1;
     IOleInPlaceObject* inPlace_ = nullptr;  // held by the browser object
-    ComPtr<IOleInPlaceActiveObject> active_;
+    ComPtr<Frame> frame_;
 };
 
 class SystemBrowser final : public IWebBrowser {
@@ -167,6 +241,7 @@ public:
     void Focus() override;
     void SetOnBeforeNavigate2(BeforeNavigate2Event handler) override;
     void SetOnDocumentComplete(DocumentCompleteEvent handler) override;
+    void SetOnNewWindow(BrowserEventSink::NewWindowEvent handler);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -177,7 +252,7 @@ private:
     ComPtr<IPersistStreamInit> PersistOfDocument();
 
     HWND window_ = nullptr;
-    std::unique_ptr<Site> site_;
+    ComPtr<Site> site_;
     ComPtr<IOleObject> object_;
     ComPtr<IOleInPlaceObject> inPlace_;
     ComPtr<IWebBrowser2> browser_;
@@ -212,7 +287,7 @@ SystemBrowser::SystemBrowser(HWND parent)
         ThrowLastError("Browser window");
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SystemBrowser::WindowProc));
-    site_ = std::make_unique<Site>(window_);
+    site_ = ComPtr<Site>::Attach(new Site(window_));
     try {
         OleCheck(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put_void()));
         OleCheck(object_->SetClientSite(site_.get()));
@@ -256,8 +331,10 @@ void SystemBrowser::Shutdown()
         inPlace_->InPlaceDeactivate();
         inPlace_.reset();
     }
+    // The control may keep the site a while yet: from here on it answers
+    // without the browser, and goes with its last reference.
     if (site_)
-        site_->DropActiveObject();
+        site_->Detach();
     if (object_) {
         object_->Close(OLECLOSE_NOSAVE);
         object_->SetClientSite(nullptr);
@@ -352,8 +429,12 @@ void SystemBrowser::Save(TMemoryStream& stream)
     const ComPtr<IPersistStreamInit> persist = PersistOfDocument();
     if (!persist)
         return;
-    const ComPtr<IStream> adapter = ComPtr<IStream>::Attach(StreamAdapter::Create(stream));
-    (void)persist->Save(adapter.get(), TRUE);
+    // The adapter lets go of the program's stream when Save returns: a
+    // control that writes to it later gets STG_E_REVERTED.
+    StreamAdapter* adapter = StreamAdapter::Create(stream);
+    (void)persist->Save(adapter, TRUE);
+    adapter->Detach();
+    adapter->Release();
 }
 
 void SystemBrowser::Load(TMemoryStream& stream)
@@ -361,7 +442,9 @@ void SystemBrowser::Load(TMemoryStream& stream)
     const ComPtr<IPersistStreamInit> persist = PersistOfDocument();
     if (!persist)
         return;
-    const ComPtr<IStream> adapter = ComPtr<IStream>::Attach(StreamAdapter::Create(stream));
+    // The control may read the stream after Load has returned: it gets a copy
+    // of its own, which lives as long as the control holds it.
+    const ComPtr<IStream> adapter = ComPtr<IStream>::Attach(StreamAdapter::CreateCopy(stream));
     (void)persist->Load(adapter.get());
 }
 
@@ -372,6 +455,15 @@ std::shared_ptr<IAutomationObject> SystemBrowser::Automation()
 
 void SystemBrowser::Focus()
 {
+    // In-place active, the control takes keys (Tab between links, its own
+    // accelerators) only once it is UI-active, which it otherwise becomes on
+    // a click into the page; then it hands the frame its active object, which
+    // the message loop's TranslateAccelerator reaches. A control that cannot
+    // become UI-active still takes the document's focus below.
+    RECT area;
+    GetClientRect(window_, &area);
+    (void)object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_.get(), 0, window_, &area);
+
     const ComPtr<IDispatch> document = Document();
     if (!document)
         return;
@@ -397,6 +489,12 @@ void SystemBrowser::SetOnDocumentComplete(DocumentCompleteEvent handler)
         sink_->SetOnDocumentComplete(std::move(handler));
 }
 
+void SystemBrowser::SetOnNewWindow(BrowserEventSink::NewWindowEvent handler)
+{
+    if (sink_)
+        sink_->SetOnNewWindow(std::move(handler));
+}
+
 }  // namespace
 
 HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads)
@@ -407,6 +505,7 @@ HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads)
     HostedBrowser hosted;
     hosted.window = raw->Window();
     hosted.translateAccelerator = [raw](MSG& message) { return raw->TranslateAccelerator(message); };
+    hosted.setOnNewWindow = [raw](NewWindowEvent handler) { raw->SetOnNewWindow(std::move(handler)); };
     hosted.browser = std::move(browser);
     return hosted;
 }

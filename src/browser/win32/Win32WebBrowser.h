@@ -6,18 +6,26 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "browser/Browser.h"
 
 namespace velastrom {
 
+// The address of a new window the control asked for and was refused (a
+// Shift-click, a link to a new window, a script opening one).
+using NewWindowEvent = std::function<void(const std::string& url)>;
+
 // A browser placed in a window of the dashboard: the browser, the child
-// window the view lays out, and the hook that lets the control see keyboard
-// messages before they are dispatched (true: the control took the message).
+// window the view lays out, the hook that lets the control see keyboard
+// messages before they are dispatched (true: the control took the message),
+// and where the addresses of refused new windows go (raised inside the
+// control's own event: navigate later, not from the handler).
 struct HostedBrowser {
     std::unique_ptr<IWebBrowser> browser;
     HWND window = nullptr;
     std::function<bool(MSG&)> translateAccelerator;
+    std::function<void(NewWindowEvent)> setOnNewWindow;
 };
 
 // Makes a browser inside parent; the view sizes the returned window.
