@@ -34,6 +34,14 @@ TEST(HeaderNumber, Table)
         {"+0x1", false, 0},  {"$-1", false, 0},   {"0x-1", false, 0},   {"\t012", false, 0},
         {"00x1", false, 0},  {"FFFF", false, 0},  {"00C", false, 0},    {"$00G", false, 0},
         {"+-1", false, 0},   {"--1", false, 0},   {"1.0", false, 0},    {"1e2", false, 0},
+        // The type's limits: what does not fit is no number (and never overflows).
+        {"9223372036854775807", true, 9223372036854775807LL},
+        {"-9223372036854775807", true, -9223372036854775807LL},
+        {"$7FFFFFFFFFFFFFFF", true, 9223372036854775807LL},
+        {"0000000000000000000000000012", true, 12},
+        {"9223372036854775808", false, 0},  {"-9223372036854775808", false, 0},
+        {"99999999999999999999", false, 0}, {"$8000000000000000", false, 0},
+        {"$FFFFFFFFFFFFFFFFF", false, 0},   {"x10000000000000000", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("field '" + c.field + "'");
