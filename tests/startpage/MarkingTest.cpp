@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 
 #include "common/Error.h"
 #include "startpage/StartPage.h"
@@ -250,6 +251,54 @@ TEST(Marking, FiftyLinePageChangesOnlyTheRange)
         SCOPED_TRACE(i);
         EXPECT_EQ(result[i], i <= 10 ? Marked(A) : Entry(A));
     }
+}
+
+// A page of binary noise, with product links and blocks strewn in, and
+// installed codes of noise: nothing but the blocks of listed codes changes.
+TEST(Marking, BinaryNoisePageKeepsEveryLineLength)
+{
+    std::uint32_t x = 2463534242u;
+    const auto next = [&] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
+    std::string text;
+    while (text.size() < 1 << 20) {
+        const std::uint32_t r = next();
+        if (r % 97 == 0)
+            text += "href=\"" + A + "|x\">";
+        else if (r % 89 == 0)
+            text += "<div id=\"imgnav\">";
+        else
+            text += static_cast<char>(r >> 24 ? r >> 24 : 1);  // no NUL: it would end the page
+    }
+    TStringList lines;
+    lines.SetText(text);
+    const std::vector<std::string> before = lines.Items();
+    TStringList codes(Caseless);
+    codes.Add(A);
+    for (int i = 0; i < 50; ++i) {
+        std::string noise;
+        for (int k = 0; k < 16; ++k)
+            noise += static_cast<char>(next() >> 24);
+        codes.Add(noise);
+    }
+    MarkInstalledLines(lines, codes);
+    ASSERT_EQ(lines.Count(), before.size());
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::string& after = lines.Items()[i];
+        ASSERT_EQ(after.size(), before[i].size()) << "line " << i;
+        if (after != before[i]) {
+            ++changed;
+            std::string expected = before[i];
+            expected.replace(expected.find("<div id=\"imgnav\">"), 17, "<div id=\"imgrun\">");
+            EXPECT_EQ(after, expected) << "line " << i;
+        }
+    }
+    EXPECT_GT(changed, 0u) << "the noise held no marked line: the test shows nothing";
 }
 
 TEST(Marking, AnEmptyListFailsOnItsHeader)
