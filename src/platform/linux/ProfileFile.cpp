@@ -374,23 +374,20 @@ Decoded Decode(std::string_view bytes)
                 u = c.codePoint;
             i += c.length;
         } else if (i + 1 < bytes.size()) {
-            const char16_t w = d.encoding == Encoding::Utf16LE ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
-                                                               : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
+            // Each 16-bit unit is a character: the two halves of a surrogate
+            // pair are two characters the code page lacks.
+            u = d.encoding == Encoding::Utf16LE ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
+                                                : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
             i += 2;
-            u = w;
-            if (w >= 0xD800 && w <= 0xDBFF && i + 1 < bytes.size()) {
-                const char16_t low = d.encoding == Encoding::Utf16LE
-                                         ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
-                                         : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    u = 0x10000;
-                    i += 2;
-                }
-            }
         } else {
             // An odd last byte is half a character: not part of the text,
             // and the end of the text is before it.
             break;
+        }
+        if (u >= 0x10000) {
+            // Beyond the 16-bit units too, as a pair of them.
+            d.text.push_back('?');
+            d.origin.push_back(start);
         }
         d.text.push_back(FromUnicode(u));
         d.origin.push_back(start);
