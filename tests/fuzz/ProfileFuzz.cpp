@@ -28,6 +28,16 @@ std::vector<std::string> Names(const std::string& list)
     return names;
 }
 
+std::string Trimmed(std::string name)
+{
+    while (!name.empty() && IsBlank(static_cast<unsigned char>(name.back())))
+        name.pop_back();
+    std::size_t begin = 0;
+    while (begin < name.size() && IsBlank(static_cast<unsigned char>(name[begin])))
+        ++begin;
+    return name.substr(begin);
+}
+
 void CheckBuffers(const Document& doc, const char* section, const char* key, std::size_t limit)
 {
     const std::string full = Read(&doc, section, key, "dflt", Large);
@@ -93,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!changed)
         FUZZ_CHECK(written == file);
     for (const auto& [s, k] : keys) {
-        if (NamesEqual(s, section) && NamesEqual(k, key))
+        // A listed name may end in a blank (one before a NUL byte); a read
+        // asks for it without, so it may name the key just written.
+        if (NamesEqual(Trimmed(s), Trimmed(section)) && NamesEqual(Trimmed(k), Trimmed(key)))
             continue;
         FUZZ_CHECK(Read(&after, s.c_str(), k.c_str(), "dflt", Large) == Read(&doc, s.c_str(), k.c_str(), "dflt", Large));
     }
