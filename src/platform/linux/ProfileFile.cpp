@@ -1,7 +1,5 @@
 #include "platform/linux/ProfileFile.h"
 
-#include "common/Utf8.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +11,8 @@
 #include <list>
 #include <memory>
 #include <mutex>
+
+#include "common/Utf8.h"
 
 namespace velastrom::profile {
 
