@@ -2,6 +2,7 @@
 // range, a line whose first product link names an installed code gets its
 // first "imgnav" block switched to "imgrun".
 #include <cstring>
+#include <limits>
 
 #include "app/PVelastrom.h"
 #include "startpage/StartPage.h"
@@ -42,12 +43,16 @@ bool ParseHeaderNumber(const std::string& field, long long& value)
     }
     if (i >= field.size())
         return false;  // nothing, or a sign or prefix without digits
+    const long long base = hex ? 16 : 10;
     long long result = 0;
     for (; i < field.size(); ++i) {
         const int digit = DigitValue(field[i], hex);
         if (digit < 0)
             return false;
-        result = result * (hex ? 16 : 10) + digit;
+        // A number too large for the type is no number at all.
+        if (result > (std::numeric_limits<long long>::max() - digit) / base)
+            return false;
+        result = result * base + digit;
     }
     value = negative ? -result : result;
     return true;

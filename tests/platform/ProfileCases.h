@@ -126,6 +126,15 @@ inline const std::vector<ProfileCase>& ProfileCases()
          {}, {}},
         {"KeyNamesCutByTheBuffer", "[S]\r\nabc=1\r\ndefgh=2\r\n",
          {Keys("S", "abc\0def"s, "", 9), Keys("S", "abc\0defgh\0"s, "", 12)}, {}, {}},
+        {"KeyNamesThroughTinyBuffers", "[S]\r\nabc=1\r\ndefgh=2\r\n",
+         {Keys("S", ""s, "dflt", 0), Keys("S", ""s, "dflt", 1), Keys("S", "d"s, "dflt", 2), Keys("S", "a"s, "dflt", 3),
+          Keys("S", "ab"s, "dflt", 4), Keys("S", "abc"s, "dflt", 5), Keys("S", ""s, "", 1), Keys("S", ""s, "", 2)},
+         {}, {}},
+        // Of empty names one after the other only the first counts; a list
+        // that starts with an empty name reads as no list.
+        {"KeyNamesWithEmptyNames", "[S]\r\n=novalue\r\n = spacedempty\r\nk=v\r\n[T]\r\nk=v\r\n=x\r\n=y\r\nj=w\r\n",
+         {Keys("S", "dflt"s, "dflt"), Keys("T", "k\0\0j\0"s, "dflt"), R("S", "", "novalue"), R("T", "", "x")},
+         {}, {}},
         {"ControlZIsABlankNoBreakSpaceIsNot", "[S]\r\nk=\x1Av\xA0\r\n\x1Aj\x1A=w\r\n\xA0i=x\r\n",
          {R("S", "k", "v\xA0"), R("S", "j", "w"), R("S", "i", "d", "d"), R("S", "\xA0i", "x")}, {}, {}},
 
@@ -144,6 +153,32 @@ inline const std::vector<ProfileCase>& ProfileCases()
          {Sections("S\0"s), R("S", "k", "\xE9\x80?"), W("S", "new", "\xE9\x80"), R("S", "new", "\xE9\x80")},
          {},
          "\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0\xE9\x20\xAC\x26\x03\0\r\0\n\0n\0e\0w\0=\0\xE9\x20\xAC\0\r\0\n"s},
+        // A UTF-16 file cut short by one byte: the half character is no
+        // text; what is written reads back.
+        {"Utf16OddLengthMinimal", "\xFE\xFF\xFF",
+         {Sections(""), W("SCREEN", "T", "5"), R("SCREEN", "T", "5"), W("SCREEN", "T", "6"), R("SCREEN", "T", "6")},
+         {}, "\xFE\xFF\0[\0S\0C\0R\0E\0E\0N\0]\0\r\0\n\0T\0=\0\x36\0\r\0\n"s},
+        {"Utf16OddLength", "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0x"s,
+         {R("S", "k", "v"), W("S", "k", "w"), R("S", "k", "w"), W("S", "n", "1"), R("S", "n", "1"),
+          W("T", "t", "2"), R("T", "t", "2")},
+         {},
+         "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0w\0\r\0\n\0n\0=\0\x31\0\r\0\n\0[\0T\0]\0\r\0\n\0t\0=\0\x32\0\r\0\n\0"s},
+        // Overlong forms, surrogates and values past U+10FFFF are malformed
+        // UTF-8, not the characters they spell: each malformed piece reads as
+        // one "?" (an overlong form or a surrogate shows at its second byte).
+        {"Utf8OverlongForms",
+         "\xEF\xBB\xBF[S]\r\na=a\xC0\xAF\r\nb=b\xE0\x80\xBC\r\nc=c\xED\xA0\x80\r\nd=d\xF4\x90\x80\x80\r\ne=e\xE2\x82x\r\nf=f\xC1\xBF\r\ng=g\xF0\x80\x80\xAF\r\n",
+         {R("S", "a", "a??"), R("S", "b", "b??"), R("S", "c", "c??"), R("S", "d", "d???"), R("S", "e", "e?x"),
+          R("S", "f", "f??"), R("S", "g", "g???")},
+         {}, {}},
+        // A character beyond the 16-bit units is two the code page lacks.
+        {"Utf16BeyondTheBasicPlane",
+         "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0a\0\x3D\xD8\x00\xDE\x62\0\r\0\n\0l\0=\0\x3D\xD8\x62\0\r\0\n\0"s,
+         {R("S", "k", "a??b"), R("S", "l", "?b"), W("S", "k", "c")}, {},
+         "\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\x63\0\r\0\n\0l\0=\0\x3D\xD8\x62\0\r\0\n\0"s},
+        {"Utf8BeyondTheBasicPlane", "\xEF\xBB\xBF[S]\r\nk=a\xF0\x9F\x98\x80" "b\r\nl=\xF0\x9F\x98\x80\r\n",
+         {R("S", "k", "a??b"), W("S", "l", "x"), R("S", "l", "x")}, {},
+         "\xEF\xBB\xBF[S]\r\nk=a\xF0\x9F\x98\x80" "b\r\nl=x\r\n"},
         {"ByteOrderMarkOnly", "\xEF\xBB\xBF",
          {Sections(""), R("S", "k", "d", "d"), W("S", "new", "\xE9"), R("S", "new", "\xE9")},
          "\xEF\xBB\xBF[S]\nnew=\xC3\xA9", "\xEF\xBB\xBF[S]\r\nnew=\xC3\xA9\r\n"},
@@ -185,6 +220,11 @@ inline const std::vector<ProfileCase>& ProfileCases()
          {W("S", "k", "  v  "), R("S", "k", "v")}, "[S]\nk=v", "[S]\r\nk=v  \r\n"},
         {"WriteTrimsNewNames", "[S]\r\n",
          {W(" S ", " k ", "v"), R("S", "k", "v"), Sections("S\0"s)}, "[S]\nk=v", "[S]\r\nk=v\r\n"},
+        {"WriteTrimsBlanksAroundNewNames", "[S]\r\nk=v\r\n",
+         {W("Spaced Sec ", "sp key ", "v"), W("S", "new key  ", "w"), W(" Lead", " lk", "x"),
+          R("Spaced Sec", "sp key", "v"), R("S", "new key", "w"), Sections("S\0Spaced Sec\0Lead\0"s)},
+         "[S]\nk=v\nnew key=w\n[Spaced Sec]\nsp key=v\n[Lead]\nlk=x",
+         "[S]\r\nk=v\r\nnew key=w\r\n[Spaced Sec]\r\nsp key=v\r\n[Lead]\r\nlk=x\r\n"},
         {"WriteGoesToTheFirstOfDuplicates", "[S]\r\na=1\r\na=2\r\n[S]\r\na=3\r\n",
          {W("s", "A", "9"), R("S", "a", "9")},
          "[S]\na=9\na=2\n[S]\na=3",

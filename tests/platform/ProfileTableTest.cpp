@@ -198,6 +198,14 @@ const CompareCase compareCases[] = {
     {"VEL-01", "VEL-02", -1},
     {"VEL_01", "VEL-01", -1},
     {"VEL-01", "VEL01", 1},
+    // The place of a hyphen or an apostrophe: the one further on sorts first.
+    {"A-BC", "AB-C", 1},
+    {"a-bc", "AB-C", 1},
+    {"A-B-C", "AB-C", 1},
+    {"A'BC", "AB'C", 1},
+    {"a-b", "ab-", 1},
+    {"-ab", "a-b", 1},
+    {"a'b-", "a-b'", -1},
     // Long common runs, as product codes have, and what follows them.
     {"TR-0000000000123", "TR-0000000004567", -1},
     {"TR-0000000000123", "tr-0000000000123", 0},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 
 #include "common/Error.h"
 #include "startpage/StartPage.h"
@@ -34,6 +35,14 @@ TEST(HeaderNumber, Table)
         {"+0x1", false, 0},  {"$-1", false, 0},   {"0x-1", false, 0},   {"\t012", false, 0},
         {"00x1", false, 0},  {"FFFF", false, 0},  {"00C", false, 0},    {"$00G", false, 0},
         {"+-1", false, 0},   {"--1", false, 0},   {"1.0", false, 0},    {"1e2", false, 0},
+        // The type's limits: what does not fit is no number (and never overflows).
+        {"9223372036854775807", true, 9223372036854775807LL},
+        {"-9223372036854775807", true, -9223372036854775807LL},
+        {"$7FFFFFFFFFFFFFFF", true, 9223372036854775807LL},
+        {"0000000000000000000000000012", true, 12},
+        {"9223372036854775808", false, 0},  {"-9223372036854775808", false, 0},
+        {"99999999999999999999", false, 0}, {"$8000000000000000", false, 0},
+        {"$FFFFFFFFFFFFFFFFF", false, 0},   {"x10000000000000000", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("field '" + c.field + "'");
@@ -242,6 +251,54 @@ TEST(Marking, FiftyLinePageChangesOnlyTheRange)
         SCOPED_TRACE(i);
         EXPECT_EQ(result[i], i <= 10 ? Marked(A) : Entry(A));
     }
+}
+
+// A page of binary noise, with product links and blocks strewn in, and
+// installed codes of noise: nothing but the blocks of listed codes changes.
+TEST(Marking, BinaryNoisePageKeepsEveryLineLength)
+{
+    std::uint32_t x = 2463534242u;
+    const auto next = [&] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
+    std::string text;
+    while (text.size() < 1 << 20) {
+        const std::uint32_t r = next();
+        if (r % 97 == 0)
+            text += "href=\"" + A + "|x\">";
+        else if (r % 89 == 0)
+            text += "<div id=\"imgnav\">";
+        else
+            text += static_cast<char>(r >> 24 ? r >> 24 : 1);  // no NUL: it would end the page
+    }
+    TStringList lines;
+    lines.SetText(text);
+    const std::vector<std::string> before = lines.Items();
+    TStringList codes(Caseless);
+    codes.Add(A);
+    for (int i = 0; i < 50; ++i) {
+        std::string noise;
+        for (int k = 0; k < 16; ++k)
+            noise += static_cast<char>(next() >> 24);
+        codes.Add(noise);
+    }
+    MarkInstalledLines(lines, codes);
+    ASSERT_EQ(lines.Count(), before.size());
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::string& after = lines.Items()[i];
+        ASSERT_EQ(after.size(), before[i].size()) << "line " << i;
+        if (after != before[i]) {
+            ++changed;
+            std::string expected = before[i];
+            expected.replace(expected.find("<div id=\"imgnav\">"), 17, "<div id=\"imgrun\">");
+            EXPECT_EQ(after, expected) << "line " << i;
+        }
+    }
+    EXPECT_GT(changed, 0u) << "the noise held no marked line: the test shows nothing";
 }
 
 TEST(Marking, AnEmptyListFailsOnItsHeader)

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/Utf8.h"
+
 namespace velastrom::webkit {
 namespace {
 
@@ -57,32 +59,13 @@ std::string Utf8ToWindows1252(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size()) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-        bool valid = true;
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (!valid) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        out += ToByte(cp);
-        i += length;
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Char c = NextUtf8(text, i);
+        if (c.valid)
+            out += ToByte(c.codePoint);
+        else
+            out.append(c.length, '?');
+        i += c.length;
     }
     return out;
 }

@@ -10,8 +10,9 @@ namespace velastrom::webkit {
 // its five unassigned bytes to the C1 controls of the same value.
 std::string Windows1252ToUtf8(const std::string& text);
 
-// Code points the code page cannot represent, and malformed UTF-8, become '?',
-// the code page's default character.
+// Code points the code page cannot represent become '?', the code page's
+// default character; so does every byte of malformed UTF-8 (overlong forms,
+// surrogates, values past U+10FFFF, stray and missing continuation bytes).
 std::string Utf8ToWindows1252(const std::string& text);
 
 }  // namespace velastrom::webkit

@@ -189,16 +189,17 @@ int CompareLevel(const std::string& a, const std::string& b, int level)
 }
 
 // The last level: the hyphens, apostrophes and control characters, each by
-// its place among the weighed characters and its own order.
-std::vector<std::uint32_t> LastLevel(const std::string& text)
+// its place among the weighed characters and its own order. Of two such
+// characters the one further on sorts first ("AB-C" before "A-BC").
+std::vector<std::uint64_t> LastLevel(const std::string& text)
 {
     const Table& t = Weights();
-    std::vector<std::uint32_t> out;
-    std::uint32_t place = 0;
+    std::vector<std::uint64_t> out;
+    std::uint64_t place = 0;
     for (unsigned char c : text) {
         const Weight& w = t[c];
         if (w.lastLevel != 0)
-            out.push_back(place << 8 | w.lastLevel);
+            out.push_back((0xFFFFFFFFull - place) << 8 | w.lastLevel);
         else if (w.primary != 0)
             place += w.primary2 != 0 ? 2 : 1;
     }
@@ -263,8 +264,8 @@ int CompareText1252(const std::string& a, const std::string& b)
         return r;
     if (int r = CompareLevel(a, b, 2))
         return r;
-    const std::vector<std::uint32_t> la = LastLevel(a);
-    const std::vector<std::uint32_t> lb = LastLevel(b);
+    const std::vector<std::uint64_t> la = LastLevel(a);
+    const std::vector<std::uint64_t> lb = LastLevel(b);
     if (la == lb)
         return 0;
     return la < lb ? -1 : 1;

@@ -12,6 +12,8 @@
 #include <memory>
 #include <mutex>
 
+#include "common/Utf8.h"
+
 namespace velastrom::profile {
 
 bool IsBlank(unsigned char c)
@@ -134,6 +136,9 @@ std::string SectionNames(const Document& doc, std::size_t size)
 
 std::string KeyNames(const Section& section, std::size_t size)
 {
+    // No name fits with its terminating zero and the list's: no list.
+    if (size <= 2)
+        return {};
     std::string out;
     std::size_t len = size;
     const std::size_t oldLen = len;
@@ -217,7 +222,15 @@ Document Parse(std::string_view bytes)
             entry.name = std::string(CutAtNul(line));
             entry.valueBegin = entry.valueEnd = e;
         } else {
-            entry.name = std::string(CutAtNul(Trim(line.substr(0, eq))));
+            const std::string_view name = Trim(line.substr(0, eq));
+            // Of entries without a name one after the other, only the first
+            // counts (a name of NUL bytes is not "without a name" here).
+            if (name.empty() && !current->entries.empty() && current->entries.back().name.empty()) {
+                current->insertAt = lineEnd;
+                current->insertTerminated = terminated;
+                continue;
+            }
+            entry.name = std::string(CutAtNul(name));
             entry.hasValue = true;
             std::size_t vb = b + eq + 1;
             while (vb < e && IsBlank(static_cast<unsigned char>(bytes[vb])))
@@ -356,49 +369,30 @@ Decoded Decode(std::string_view bytes)
         const std::size_t start = i;
         char32_t u = 0xFFFD;
         if (d.encoding == Encoding::Utf8) {
-            const unsigned char c = byte(i);
-            std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-            if (length == 0 || i + length > bytes.size()) {
-                i += 1;
-            } else {
-                u = length == 1 ? c : c & (0x7F >> length);
-                bool ok = true;
-                for (std::size_t k = 1; k < length; ++k) {
-                    if ((byte(i + k) & 0xC0) != 0x80) {
-                        ok = false;
-                        break;
-                    }
-                    u = u << 6 | (byte(i + k) & 0x3F);
-                }
-                if (ok) {
-                    i += length;
-                } else {
-                    u = 0xFFFD;
-                    i += 1;
-                }
-            }
+            const Utf8Char c = NextUtf8(bytes, i);
+            if (c.valid)
+                u = c.codePoint;
+            i += c.length;
         } else if (i + 1 < bytes.size()) {
-            const char16_t w = d.encoding == Encoding::Utf16LE ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
-                                                               : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
+            // Each 16-bit unit is a character: the two halves of a surrogate
+            // pair are two characters the code page lacks.
+            u = d.encoding == Encoding::Utf16LE ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
+                                                : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
             i += 2;
-            u = w;
-            if (w >= 0xD800 && w <= 0xDBFF && i + 1 < bytes.size()) {
-                const char16_t low = d.encoding == Encoding::Utf16LE
-                                         ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
-                                         : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    u = 0x10000;
-                    i += 2;
-                }
-            }
         } else {
-            u = byte(i);  // an odd last byte
-            i += 1;
+            // An odd last byte is half a character: not part of the text,
+            // and the end of the text is before it.
+            break;
+        }
+        if (u >= 0x10000) {
+            // Beyond the 16-bit units too, as a pair of them.
+            d.text.push_back('?');
+            d.origin.push_back(start);
         }
         d.text.push_back(FromUnicode(u));
         d.origin.push_back(start);
     }
-    d.origin.push_back(bytes.size());
+    d.origin.push_back(i);
     return d;
 }
 
@@ -413,10 +407,19 @@ std::string Encode(std::string_view text, Encoding encoding)
     return out;
 }
 
-std::string Write(std::string_view bytes, const std::string& sectionIn, const std::string& keyIn,
+Document ParseFile(std::string_view bytes)
+{
+    return Parse(Decode(bytes).text);
+}
+
+std::string Write(std::string_view file, const std::string& sectionIn, const std::string& keyIn,
                   const std::string& valueIn, bool& changed)
 {
-    const Decoded decoded = Decode(bytes);
+    const Decoded decoded = Decode(file);
+    // The bytes that hold the text: a write drops what cannot be read (the
+    // odd last byte of a UTF-16 file), for a line spliced in after it would
+    // be out of step with every character that follows.
+    const std::string_view bytes = decoded.origin.empty() ? file : file.substr(0, decoded.origin.back());
     const Document doc = Parse(decoded.text);
     const std::string_view text = decoded.text;
     // Offsets into the file's bytes of offsets into its text.
@@ -436,7 +439,7 @@ std::string Write(std::string_view bytes, const std::string& sectionIn, const st
         if (const Entry* entry = FindEntry(*section, keyName)) {
             if (entry->hasValue && entry->value == value) {
                 changed = false;
-                return std::string(bytes);
+                return std::string(file);
             }
             out.append(bytes.substr(0, at(entry->valueBegin)));
             out.append(encode(std::string(entry->hasValue ? "" : "=") + std::string(value)));
@@ -520,7 +523,7 @@ public:
 
         auto entry = std::make_shared<Entry>();
         entry->identity = id;
-        entry->doc = std::make_shared<const Document>(Parse(Decode(bytes).text));
+        entry->doc = std::make_shared<const Document>(ParseFile(bytes));
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         const auto age = [&](const timespec& t) {

@@ -7,8 +7,9 @@
 // blanks inside the brackets removed; lines before the first header belong
 // to a nameless section; a line without "=" is an entry with a name and no
 // value (it reads as missing); names match without regard to letter case,
-// for A to Z only; of duplicate sections and keys the first one counts; a
-// value in matching single or double quotes loses them; a NUL byte ends a
+// for A to Z only; of duplicate sections and keys the first one counts (and
+// of entries without a name one after the other, only the first is there at
+// all); a value in matching single or double quotes loses them; a NUL byte ends a
 // name or value; reads are cut to the caller's buffer as the Windows
 // functions cut them.
 //
@@ -52,7 +53,9 @@ struct Document {
     std::unordered_map<std::string, std::size_t> index;
 };
 
-Document Parse(std::string_view bytes);
+Document Parse(std::string_view text);
+// A file's bytes, in memory, decoded and parsed as a read of the file does.
+Document ParseFile(std::string_view bytes);
 
 // What GetPrivateProfileStringA returns in a buffer of bufferSize bytes, as
 // the characters it reports copied (see IPlatform::GetPrivateProfileString).
@@ -61,7 +64,9 @@ std::string Read(const Document* doc, const char* section, const char* key, cons
                  std::size_t bufferSize);
 
 // A file's text: Windows-1252 as it stands, or, after a byte-order mark,
-// UTF-8 or UTF-16 converted to Windows-1252 ("?" for what it lacks).
+// UTF-8 or UTF-16 converted to Windows-1252 ("?" for what it lacks and for
+// malformed UTF-8, overlong forms included). The odd last byte of a UTF-16
+// file is no character: the text, and origin, end before it.
 enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
 struct Decoded {
     Encoding encoding = Encoding::Ansi;
