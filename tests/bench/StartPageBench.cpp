@@ -143,10 +143,11 @@ int Dashboard(const std::string& url, bool trace)
     platform.MaskFloatingPointExceptions();
     app.Initialize();
     app.SetTitle("");
-    SetStartPageFetchUrl(url);
+    TVelastromSettings settings;
+    settings.StartPageFetchUrl = url;
     if (trace)
         std::fprintf(stderr, "%lld toolkit initialised\n", MonotonicNs() / 1000000);
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, settings);
     if (trace)
         std::fprintf(stderr, "%lld form created\n", MonotonicNs() / 1000000);
     auto& browser = dynamic_cast<webkit::WebKitBrowser&>(form.View().WebBrowser());

@@ -97,10 +97,11 @@ struct ProductLinks : ::testing::Test {
             "<a href=\"" + products.Url("/ordinario.htm") + "\" style=\"" + style + "top:200px\">Ordinario</a>\r\n"
             "</body></html>\r\n";
         products.Add("/TavRolendiVelastromRootOnline.htm", {"text/html", page, 200, 0});
-        SetStartPageFetchUrl(products.Url("/TavRolendiVelastromRootOnline.htm"));
+        TVelastromSettings settings;
+        settings.StartPageFetchUrl = products.Url("/TavRolendiVelastromRootOnline.htm");
 
         app.Initialize();
-        form = std::make_unique<TFVelastrom>(app, *platform);
+        form = std::make_unique<TFVelastrom>(app, *platform, settings);
         View().Show();
         // The window's activation runs the first activation; without one
         // (no window manager to give the focus) the test activates it.
@@ -117,7 +118,6 @@ struct ProductLinks : ::testing::Test {
     void TearDown() override
     {
         form.reset();
-        SetStartPageFetchUrl(StartPageUrl);
         std::error_code ignored;
         fs::remove_all(sandbox, ignored);
     }

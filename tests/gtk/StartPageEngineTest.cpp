@@ -87,6 +87,7 @@ struct StartPageInTheEngine : ::testing::Test {
     std::filesystem::path sandbox;
     std::unique_ptr<gtk::Application> app;
     std::unique_ptr<SandboxPlatform> platform;
+    TVelastromSettings settings;
     std::unique_ptr<TFVelastrom> form;
     std::vector<std::string> errorBoxes;
     guint dialogWatch = 0;
@@ -115,8 +116,6 @@ struct StartPageInTheEngine : ::testing::Test {
         form.reset();
         if (dialogWatch)
             g_source_remove(dialogWatch);
-        SetStartPageFetchUrl(StartPageUrl);
-        SetStartPageFetchLimitMs(DefaultStartPageFetchLimitMs);
         std::error_code ignored;
         std::filesystem::remove_all(sandbox, ignored);
     }
@@ -144,8 +143,8 @@ struct StartPageInTheEngine : ::testing::Test {
     // it the application is made to terminate, which ends every wait.
     void ActivateAgainst(const std::string& url)
     {
-        SetStartPageFetchUrl(url);
-        form = std::make_unique<TFVelastrom>(*app, *platform);
+        settings.StartPageFetchUrl = url;
+        form = std::make_unique<TFVelastrom>(*app, *platform, settings);
         static_cast<gtk::DashboardWindow&>(form->View()).Show();
         bool deadlinePassed = false;
         struct Watchdog {
@@ -283,7 +282,7 @@ TEST_F(StartPageInTheEngine, RefusedConnectionGivesTheWelcomePage)
 TEST_F(StartPageInTheEngine, ServerThatNeverAnswersIsGivenUpAtTheTimeLimit)
 {
     SilentServer server;
-    SetStartPageFetchLimitMs(1500);
+    settings.StartPageFetchLimitMs = 1500;
     ActivateAgainst(server.Url("/start.htm"));
     ExpectWelcomePage();
 }

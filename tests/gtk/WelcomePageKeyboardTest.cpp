@@ -43,8 +43,9 @@ TEST(TheWelcomePage, TabThenEnterFollowsItsLinkToTheCommercialSite)
     gtk::Application app;
     app.Initialize();
     SandboxPlatform platform(folder);
-    SetStartPageFetchUrl(start.Url("/start.htm"));
-    auto form = std::make_unique<TFVelastrom>(app, platform);
+    TVelastromSettings settings;
+    settings.StartPageFetchUrl = start.Url("/start.htm");
+    auto form = std::make_unique<TFVelastrom>(app, platform, settings);
     auto& view = static_cast<gtk::DashboardWindow&>(form->View());
     auto& browser = dynamic_cast<webkit::WebKitBrowser&>(view.WebBrowser());
     view.Show();
@@ -96,7 +97,6 @@ TEST(TheWelcomePage, TabThenEnterFollowsItsLinkToTheCommercialSite)
         << script("location.href");
 
     form.reset();
-    SetStartPageFetchUrl(StartPageUrl);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }

@@ -54,7 +54,7 @@ TEST(Win32Program, RunsFromStartToTheStopImageAndEndsWithCodeZero)
     // run goes on and the test reports it.
     MessageBoxCatcher boxes;
 
-    const int code = VelastromNavigazione(app, platform);
+    const int code = VelastromNavigazione(app, platform, TVelastromSettings{});
 
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(app.Terminated());

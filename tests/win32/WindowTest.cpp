@@ -743,7 +743,7 @@ TEST(Win32Dashboard, CreationGivesTitleCaptionColoursAndGeometryOnTheRealWindow)
     app.SetBrowserFactory(browsers.Factory());
     app.SetTitle("");
     {
-        TFVelastrom form(app, platform);
+        TFVelastrom form(app, platform, TVelastromSettings{});
         auto& view = static_cast<Win32DashboardView&>(form.View());
         EXPECT_EQ(WindowText(app.Handle()), "Velastrom di Navigazione TAV ROLENDI");
         EXPECT_EQ(WindowText(view.Handle()), "TAV ROLENDI");

@@ -13,5 +13,6 @@ int main()
     g_set_prgname("velastrom-navigazione");
     velastrom::gtk::Application application;
     velastrom::LinuxPlatform platform;
-    return velastrom::VelastromNavigazione(application, platform);
+    const velastrom::TVelastromSettings buildSettings;
+    return velastrom::VelastromNavigazione(application, platform, buildSettings);
 }

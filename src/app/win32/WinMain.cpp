@@ -14,7 +14,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     try {
         velastrom::Win32Platform platform;
         velastrom::Win32Application application(instance);
-        return velastrom::VelastromNavigazione(application, platform);
+        const velastrom::TVelastromSettings buildSettings;
+        return velastrom::VelastromNavigazione(application, platform, buildSettings);
     } catch (const std::exception& failure) {
         // Only a failure outside every event handler (the application's own
         // window cannot be made, say) comes here: shown, then the process ends.
