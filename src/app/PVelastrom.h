@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Framework.h"
+#include "browser/Browser.h"
 #include "common/MemoryStream.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"

@@ -2,7 +2,7 @@
 // component-object runtime: the stream adapter over the program's memory
 // stream, late binding with its error texts, the event receiver, and the
 // UTF-16 conversion at the boundary.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exdisp.h>
 #include <exdispid.h>

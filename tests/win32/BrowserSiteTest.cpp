@@ -9,7 +9,7 @@
 // contract, and hands out the system's own (empty) control for IWebBrowser2
 // and the event connection: a shortcut of the test, which breaks the rule that
 // one object answers every interface. It shows nothing of a page.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exdisp.h>
 #include <exdispid.h>

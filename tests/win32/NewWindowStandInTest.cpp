@@ -2,7 +2,7 @@
 // in a new window stays in the dashboard and reaches the link interception
 // through WebBrowser's BeforeNavigate2, from the message loop; moving the
 // focus into the page makes the control UI-active.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <ole2.h>
 

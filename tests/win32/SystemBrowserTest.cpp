@@ -2,7 +2,7 @@
 // HTML engine (the emulator here has none, and the tests keep it from
 // fetching one): creation, in-place activation, the event connection, the
 // ready state, the empty document and the teardown.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <ole2.h>
 

@@ -3,7 +3,7 @@
 // error box.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <memory>

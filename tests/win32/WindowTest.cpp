@@ -6,7 +6,7 @@
 
 #include <float.h>
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <commctrl.h>
 

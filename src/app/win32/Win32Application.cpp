@@ -3,7 +3,7 @@
 #include <ole2.h>
 
 #include "app/win32/Win32DashboardView.h"
-#include "browser/win32/ComText.h"
+#include "platform/win32/SystemError.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace velastrom {

@@ -3,7 +3,7 @@
 // application-wide cursor and events, and the default exception handler's box.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <string>

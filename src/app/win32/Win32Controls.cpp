@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/win32/Win32Application.h"
-#include "browser/win32/ComText.h"
+#include "platform/win32/SystemError.h"
 
 namespace velastrom {
 

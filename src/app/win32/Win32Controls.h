@@ -3,7 +3,7 @@
 // cursor, and a label that draws its text centred and word-wrapped.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include "app/PVelastrom.h"
 #include "app/win32/Win32Application.h"
-#include "browser/win32/ComText.h"
+#include "platform/win32/SystemError.h"
 
 namespace velastrom {
 

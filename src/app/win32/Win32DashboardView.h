@@ -4,7 +4,7 @@
 // the covered browser beneath both.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <deque>
 #include <memory>

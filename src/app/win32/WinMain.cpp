@@ -1,7 +1,7 @@
 // The Windows program's entry: the application object with its own window,
 // the platform services, and the dashboard's entry routine. The program takes
 // no arguments; the exit code is the entry routine's (0).
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exception>
 

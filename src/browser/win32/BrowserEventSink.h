@@ -7,7 +7,7 @@
 // control.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <oaidl.h>
 

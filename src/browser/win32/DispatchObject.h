@@ -2,7 +2,7 @@
 // and assigned by name through its IDispatch.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <oaidl.h>
 

@@ -6,7 +6,7 @@
 // (the stream object is no longer valid).
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <objidl.h>
 

@@ -2,7 +2,7 @@
 // dashboard's IWebBrowser on IWebBrowser2.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 // The program's browser host (CreateSystemBrowser) on the stand-in control:
 // each operation of the dashboard's browser as it reaches the control, the
 // events as they come back, and the teardown.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <ole2.h>
 
