@@ -41,7 +41,7 @@
 
 #include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "browser/webkit/WebKitBrowser.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -138,7 +138,7 @@ int Dashboard(const std::string& url, bool trace)
     // With "trace", the steps before the first activation too.
     if (trace)
         std::fprintf(stderr, "%lld entry\n", MonotonicNs() / 1000000);
-    gtk::Application app;
+    gtk::GtkApplication app;
     LinuxPlatform platform;
     platform.MaskFloatingPointExceptions();
     app.Initialize();

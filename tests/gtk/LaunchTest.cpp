@@ -14,7 +14,7 @@
 
 #include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "browser/webkit/WebKitBrowser.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -54,7 +54,7 @@ struct ProductLinks : ::testing::Test {
     fs::path productFolder;
     LoopbackServer products;  // the start page and the products' pages
     std::unique_ptr<SandboxPlatform> platform;
-    gtk::Application app;
+    gtk::GtkApplication app;
     std::unique_ptr<TFVelastrom> form;
 
     void SetUp() override
@@ -122,7 +122,7 @@ struct ProductLinks : ::testing::Test {
         fs::remove_all(sandbox, ignored);
     }
 
-    gtk::DashboardWindow& View() { return static_cast<gtk::DashboardWindow&>(form->View()); }
+    gtk::GtkDashboardView& View() { return static_cast<gtk::GtkDashboardView&>(form->View()); }
     IWebBrowser& Browser() { return form->View().WebBrowser(); }
     std::string Uri()
     {
