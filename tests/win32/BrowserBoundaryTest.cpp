@@ -16,7 +16,7 @@
 #include "browser/win32/ComText.h"
 #include "browser/win32/StreamAdapter.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 using ::testing::IsEmpty;
@@ -243,4 +243,4 @@ TEST_F(StreamsPastTheCall, ASaveStreamOnceDetachedRefusesEveryUseAndLeavesThePro
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -21,7 +21,7 @@
 #include "browser/win32/StreamAdapter.h"
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 using ::testing::ElementsAre;
@@ -487,4 +487,4 @@ TEST(BoundaryText, AnsiAndUtf16ConvertThroughTheCodePage)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

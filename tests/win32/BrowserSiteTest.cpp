@@ -24,7 +24,7 @@
 #include "browser/win32/ComText.h"
 #include "browser/win32/Win32WebBrowser.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::Contains;
@@ -457,4 +457,4 @@ TEST(NewWindowNavigation, TheAddressIsNavigatedFromTheMessageLoopNotInsideTheEve
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

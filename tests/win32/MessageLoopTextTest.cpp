@@ -8,7 +8,7 @@
 
 #include "app/win32/Win32Application.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 using ::testing::ElementsAre;
@@ -68,4 +68,4 @@ TEST_F(WideWindow, CharactersPassTheMainLoopIntact)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -11,7 +11,7 @@
 #include "Win32TestSupport.h"
 #include "standin/StandInBrowser.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 constexpr std::size_t Visible = 1;  // WebBrowserRoot is made first
@@ -56,4 +56,4 @@ TEST(DashboardOnStandIn, ALinkOpenedInANewWindowNavigatesWebBrowserThroughTheInt
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

@@ -10,7 +10,7 @@
 
 #include "app/PVelastrom.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -97,4 +97,4 @@ TEST(Win32Program, RunsFromStartToTheStopImageAndEndsWithCodeZero)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

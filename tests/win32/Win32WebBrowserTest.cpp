@@ -11,7 +11,7 @@
 #include "browser/win32/Win32WebBrowser.h"
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 struct SystemBrowserHost : ::testing::Test {
@@ -100,4 +100,4 @@ TEST_F(SystemBrowserHost, HostsTheControlInAChildWindowAndTearsItDown)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

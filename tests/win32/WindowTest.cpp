@@ -15,7 +15,7 @@
 #include "app/PVelastrom.h"
 #include "common/Error.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -763,4 +763,4 @@ TEST(Win32Dashboard, CreationGivesTitleCaptionColoursAndGeometryOnTheRealWindow)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

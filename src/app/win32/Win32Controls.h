@@ -10,7 +10,7 @@
 
 #include "app/Framework.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class Win32Application;
 
@@ -100,4 +100,4 @@ private:
     TColor fontColor_;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

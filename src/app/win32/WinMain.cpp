@@ -13,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     try {
         velastrom::Win32Platform platform;
-        velastrom::Win32Application application(instance);
+        velastrom::win32::Win32Application application(instance);
         const velastrom::TVelastromSettings buildSettings;
         return velastrom::VelastromNavigazione(application, platform, buildSettings);
     } catch (const std::exception& failure) {

@@ -16,7 +16,7 @@
 
 #include "browser/Browser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class BrowserEventSink final : public IDispatch {
 public:
@@ -55,4 +55,4 @@ private:
     NewWindowEvent newWindow_;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -4,7 +4,7 @@
 
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 std::wstring ToWide(const std::string& text)
 {
@@ -51,4 +51,4 @@ Bstr::Bstr(const std::string& text)
 
 Bstr::~Bstr() { SysFreeString(value_); }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

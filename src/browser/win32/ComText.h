@@ -8,7 +8,7 @@
 
 #include "platform/win32/SystemError.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 // ANSI code page to UTF-16.
 std::wstring ToWide(const std::string& text);
@@ -81,4 +81,4 @@ private:
     T* p_ = nullptr;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

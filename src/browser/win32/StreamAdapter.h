@@ -12,7 +12,7 @@
 
 #include "common/MemoryStream.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class StreamAdapter final : public IStream {
 public:
@@ -54,4 +54,4 @@ private:
     LONG references_ = 1;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

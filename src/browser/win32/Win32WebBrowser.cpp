@@ -15,7 +15,7 @@
 #include "browser/win32/StreamAdapter.h"
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -510,4 +510,4 @@ HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads)
     return hosted;
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

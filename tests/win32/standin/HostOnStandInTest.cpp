@@ -11,7 +11,7 @@
 #include "common/Error.h"
 #include "standin/StandInBrowser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 bool PumpFor(const std::function<bool()>& condition)
@@ -168,4 +168,4 @@ TEST_F(HostOnStandIn, TheTeardownGivesBackEveryReferenceBothWays)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -20,7 +20,7 @@
 #include "standin/StandInBrowser.h"
 #include "startpage/StartPage.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::ElementsAreArray;
@@ -375,4 +375,4 @@ TEST_F(ProgramEndToEnd, WithoutAReadyStartPageTheWelcomePageIsShown)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test
