@@ -1,6 +1,18 @@
 // The dashboard window: its components, the program's whole state, and its
 // event handlers. Portable: it talks only to the window framework, the
 // embedded browser and the platform services.
+//
+// Where things are:
+//   src/app/PVelastrom.cpp          construction and destruction, FormCreate,
+//                                   FormDestroy, FormCloseQuery, ImageStopClick,
+//                                   the entry routine VelastromNavigazione
+//   src/app/Placement.cpp           FormShow and FormClose: the window's place
+//   src/startpage/StartPage.cpp     FormActivate (the fetch and the snapshot),
+//                                   ImageHomeClick, WebBrowserSetFocus
+//   src/startpage/Marking.cpp       MarkInstalledProducts
+//   src/startpage/Styling.cpp       WebBrowserDocumentComplete (the styling)
+//   src/products/LinkInterception.cpp
+//                                   WebBrowserBeforeNavigate2 (the product launch)
 #pragma once
 
 #include <memory>
