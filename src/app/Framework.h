@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "browser/Browser.h"
+#include "common/MessagePump.h"
 
 namespace velastrom {
+
+class IWebBrowser;
 
 // A colour number: blue in bits 16-23, green in bits 8-15, red in bits 0-7.
 using TColor = std::uint32_t;

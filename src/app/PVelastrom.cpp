@@ -4,8 +4,8 @@
 
 namespace velastrom {
 
-TFVelastrom::TFVelastrom(IApplication& application, IPlatform& platform)
-    : Application(application), Platform(platform)
+TFVelastrom::TFVelastrom(IApplication& application, IPlatform& platform, const TVelastromSettings& settings)
+    : Application(application), Platform(platform), FSettings(settings)
 {
     view_ = Application.CreateMainWindow(*this);
     WebBrowser = &view_->WebBrowser();
@@ -62,13 +62,13 @@ void TFVelastrom::ImageStopClick()
     view_->Close();
 }
 
-int VelastromNavigazione(IApplication& application, IPlatform& platform)
+int VelastromNavigazione(IApplication& application, IPlatform& platform, const TVelastromSettings& settings)
 {
     platform.MaskFloatingPointExceptions();
     application.Initialize();
     application.SetTitle("");
     {
-        TFVelastrom FVelastrom(application, platform);
+        TFVelastrom FVelastrom(application, platform, settings);
         application.Run();
     }
     return 0;

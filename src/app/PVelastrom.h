@@ -1,15 +1,29 @@
 // The dashboard window: its components, the program's whole state, and its
 // event handlers. Portable: it talks only to the window framework, the
 // embedded browser and the platform services.
+//
+// Where things are:
+//   src/app/PVelastrom.cpp          construction and destruction, FormCreate,
+//                                   FormDestroy, FormCloseQuery, ImageStopClick,
+//                                   the entry routine VelastromNavigazione
+//   src/app/Placement.cpp           FormShow and FormClose: the window's place
+//   src/startpage/StartPage.cpp     FormActivate (the fetch and the snapshot),
+//                                   ImageHomeClick, WebBrowserSetFocus
+//   src/startpage/Marking.cpp       MarkInstalledProducts
+//   src/startpage/Styling.cpp       WebBrowserDocumentComplete (the styling)
+//   src/products/LinkInterception.cpp
+//                                   WebBrowserBeforeNavigate2 (the product launch)
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "app/Framework.h"
+#include "browser/Browser.h"
 #include "common/MemoryStream.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"
+#include "startpage/StartPage.h"
 
 namespace velastrom {
 
@@ -29,10 +43,20 @@ inline constexpr int DefaultLeft = 5;
 inline constexpr int DefaultHeight = 736;
 inline constexpr int DefaultWidth = 1024;
 
+// What the window is built with. A default value holds the build settings,
+// which the program uses; tests point the fetch at a server of their own or
+// shorten its time limit.
+struct TVelastromSettings {
+    // The address the first activation fetches.
+    std::string StartPageFetchUrl = StartPageUrl;
+    // How long that fetch may take before the welcome page is shown.
+    std::uint64_t StartPageFetchLimitMs = DefaultStartPageFetchLimitMs;
+};
+
 class TFVelastrom final : public IDashboardEvents {
 public:
     // Creates the window from its layout; FormCreate runs once it is loaded.
-    TFVelastrom(IApplication& application, IPlatform& platform);
+    TFVelastrom(IApplication& application, IPlatform& platform, const TVelastromSettings& settings);
     // FormDestroy runs first, then the components go.
     ~TFVelastrom() override;
 
@@ -70,6 +94,7 @@ public:
 private:
     IApplication& Application;
     IPlatform& Platform;
+    const TVelastromSettings FSettings;
     std::unique_ptr<IDashboardView> view_;
 
     // Components, owned by the view.
@@ -93,6 +118,6 @@ private:
 
 // The entry routine: floating-point set-up, the application object, the
 // dashboard window, the message loop and the shutdown. Returns the exit code.
-int VelastromNavigazione(IApplication& application, IPlatform& platform);
+int VelastromNavigazione(IApplication& application, IPlatform& platform, const TVelastromSettings& settings);
 
 }  // namespace velastrom

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/MemoryStream.h"
+#include "common/MessagePump.h"
 
 namespace velastrom {
 
@@ -43,16 +44,6 @@ struct TBodyStyleAssignment {
     const char* Style;
     const char* Property;
     const char* Value;
-};
-
-// Whatever processes the GUI thread's pending messages.
-class IMessagePump {
-public:
-    virtual ~IMessagePump() = default;
-    // Takes and dispatches every waiting message, then returns.
-    virtual void ProcessMessages() = 0;
-    // True once a quit request has been taken from the queue.
-    virtual bool Terminated() const = 0;
 };
 
 class IWebBrowser {

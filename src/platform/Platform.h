@@ -42,13 +42,13 @@ public:
     // name followed by a NUL (the final extra NUL not counted); with key ==
     // nullptr: the section's key names likewise; otherwise the value, or def
     // when the file, section or key is missing.
-    virtual std::string GetPrivateProfileString(const char* section, const char* key,
-                                                const std::string& def, std::size_t bufferSize,
-                                                const std::string& fileName) = 0;
+    virtual std::string ReadPrivateProfile(const char* section, const char* key,
+                                           const std::string& def, std::size_t bufferSize,
+                                           const std::string& fileName) = 0;
     // WritePrivateProfileStringA with a section, a key and a value; false when
     // the platform refuses the write.
-    virtual bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                                           const std::string& value, const std::string& fileName) = 0;
+    virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
+                                     const std::string& value, const std::string& fileName) = 0;
 
     // --- registry, read only ------------------------------------------------
     // RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, KEY_READ), RegQueryValueExA for
@@ -59,8 +59,8 @@ public:
     // The platform reports attributes for the path and they hold the directory bit.
     virtual bool DirectoryExists(const std::string& path) = 0;
     // One folder, its parent must exist; default security.
-    virtual bool CreateDirectory(const std::string& path) = 0;
-    virtual bool SetCurrentDirectory(const std::string& path) = 0;
+    virtual bool MakeDirectory(const std::string& path) = 0;
+    virtual bool ChangeDirectory(const std::string& path) = 0;
     // The separator of folders in a path: '\\' on Windows, '/' on Linux.
     virtual char PathDelimiter() const = 0;
     // Whether c ends a drive part of a path (':' on Windows; nothing on Linux).

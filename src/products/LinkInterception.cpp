@@ -47,14 +47,14 @@ void TFVelastrom::WebBrowserBeforeNavigate2(const std::string& url, bool& cancel
         view_->SetEnabled(true);
     };
     const auto restoreDirectory = [&] {
-        Platform.SetCurrentDirectory(FolderPart(Platform, Application.ExeName()));
+        Platform.ChangeDirectory(FolderPart(Platform, Application.ExeName()));
         Platform.Sleep(LaunchPause);
     };
     try {
         Application.SetCursor(TCursor::HourGlass);
         view_->SetEnabled(false);
         cancel = true;
-        Platform.SetCurrentDirectory(entry.Path);
+        Platform.ChangeDirectory(entry.Path);
         try {
             Platform.ShellOpen(Application.MainWindowHandle(), entry.Path + Platform.PathDelimiter() + entry.Section);
             Platform.Sleep(LaunchPause);

@@ -40,8 +40,8 @@ bool ForceDirectories(IPlatform& platform, std::string path)
     // A relative name without any delimiter has no parent to create: it is
     // made in the current directory.
     if (parent.empty())
-        return platform.CreateDirectory(path);
-    return ForceDirectories(platform, parent) && platform.CreateDirectory(path);
+        return platform.MakeDirectory(path);
+    return ForceDirectories(platform, parent) && platform.MakeDirectory(path);
 }
 
 // The register file's full path; creates the shared folder when missing.

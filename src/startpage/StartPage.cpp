@@ -9,22 +9,14 @@ namespace velastrom {
 
 namespace {
 
-std::uint64_t fetchLimitMs = DefaultStartPageFetchLimitMs;
-
-std::string& FetchUrl()
-{
-    static std::string url = StartPageUrl;
-    return url;
-}
-
 // The covered browser's fetch: like WaitUntilInteractive, with a time limit.
 // Past the limit the navigation is stopped; returns whether that happened.
 // While nothing has arrived a short pause between passes spares the core.
-bool WaitForStartPage(IWebBrowser& browser, IMessagePump& pump, IPlatform& platform)
+bool WaitForStartPage(IWebBrowser& browser, IMessagePump& pump, IPlatform& platform, std::uint64_t limitMs)
 {
     const std::uint64_t start = platform.TickCount();
     while (browser.ReadyState() < READYSTATE_INTERACTIVE && !pump.Terminated()) {
-        if (platform.TickCount() - start >= fetchLimitMs) {
+        if (platform.TickCount() - start >= limitMs) {
             browser.Stop();
             return true;
         }
@@ -37,11 +29,6 @@ bool WaitForStartPage(IWebBrowser& browser, IMessagePump& pump, IPlatform& platf
 
 }  // namespace
 
-const std::string& StartPageFetchUrl() { return FetchUrl(); }
-void SetStartPageFetchUrl(const std::string& url) { FetchUrl() = url; }
-std::uint64_t StartPageFetchLimitMs() { return fetchLimitMs; }
-void SetStartPageFetchLimitMs(std::uint64_t milliseconds) { fetchLimitMs = milliseconds; }
-
 void TFVelastrom::FormActivate()
 {
     if (FStarted) {
@@ -51,8 +38,8 @@ void TFVelastrom::FormActivate()
     FStarted = true;
     WebBrowser->Navigate(BlankPageUrl);
     WaitUntilInteractive(*WebBrowser, Application);
-    WebBrowserRoot->Navigate(StartPageFetchUrl());
-    const bool timedOut = WaitForStartPage(*WebBrowserRoot, Application, Platform);
+    WebBrowserRoot->Navigate(FSettings.StartPageFetchUrl);
+    const bool timedOut = WaitForStartPage(*WebBrowserRoot, Application, Platform, FSettings.StartPageFetchLimitMs);
     Application.ProcessMessages();
     Platform.Sleep(50);
     Application.ProcessMessages();

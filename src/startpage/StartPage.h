@@ -13,11 +13,6 @@ namespace velastrom {
 inline const std::string StartPageUrl =
     std::string("http://") + settings::StartPageHost + "/TavRolendiVelastromRootOnline.htm";
 
-// The address the first activation fetches: StartPageUrl in the program;
-// tests point it at a server of their own.
-const std::string& StartPageFetchUrl();
-void SetStartPageFetchUrl(const std::string& url);
-
 // A page is ready when its line 1 carries this text.
 inline constexpr const char* ReadyMarker = "####TAV-ROLENDI-VELASTROM-HTML-READY####";
 
@@ -36,11 +31,8 @@ inline constexpr const char* InstalledBlock = "<div id=\"imgrun\">";
 inline constexpr std::size_t ProductCodeLength = 16;
 
 // How long the covered browser may take to fetch the start page before the
-// fetch is stopped and the welcome page shown. 30 seconds in the program;
-// tests may shorten it.
+// fetch is stopped and the welcome page shown: 30 seconds in the program.
 inline constexpr std::uint64_t DefaultStartPageFetchLimitMs = 30000;
-std::uint64_t StartPageFetchLimitMs();
-void SetStartPageFetchLimitMs(std::uint64_t milliseconds);
 
 // The pause between two passes of the fetch wait while nothing has arrived,
 // so the wait does not keep a core busy.

@@ -43,7 +43,7 @@ struct DashboardWindow : ::testing::Test {
 
 TEST_F(DashboardWindow, CreationSetsTitleColoursAndGeometryInOrder)
 {
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, TVelastromSettings{});
     auto& view = *app.view;
     EXPECT_EQ(app.Title(), "Velastrom di Navigazione TAV ROLENDI");
     EXPECT_EQ(view.label.Caption(), "Velastrom di Navigazione TAV ROLENDI");
@@ -63,7 +63,7 @@ TEST_F(DashboardWindow, EntryRunsSetUpWindowLoopAndShutdownInOrder)
 {
     app.afterShow = [&] { app.Post([&] { DispatchEvent(app, [&] { app.view->events.ImageStopClick(); }); }); };
 
-    const int code = VelastromNavigazione(app, platform);
+    const int code = VelastromNavigazione(app, platform, TVelastromSettings{});
 
     EXPECT_EQ(code, 0);
     const std::vector<std::string> milestones{
@@ -90,7 +90,7 @@ TEST_F(DashboardWindow, EntryRunsSetUpWindowLoopAndShutdownInOrder)
 
 TEST_F(DashboardWindow, StopBlanksTheBrowserWaitsThenClosesAndRequestsTermination)
 {
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, TVelastromSettings{});
     log.clear();
 
     DispatchEvent(app, [&] { form.ImageStopClick(); });
@@ -111,7 +111,7 @@ TEST_F(DashboardWindow, StopBlanksTheBrowserWaitsThenClosesAndRequestsTerminatio
 
 TEST_F(DashboardWindow, StopOnABlankPageBlanksAgainAndCloses)
 {
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, TVelastromSettings{});
     app.view->webBrowser.Navigate("about:blank");
     app.ProcessMessages();
     log.clear();
@@ -139,7 +139,7 @@ TEST_F(DashboardWindow, FailuresInTheStopCommandShowTheBoxAndKeepTheWindowOpen)
         Log caseLog;
         FakeApplication caseApp(caseLog);
         FakePlatform casePlatform(caseLog);
-        TFVelastrom form(caseApp, casePlatform);
+        TFVelastrom form(caseApp, casePlatform, TVelastromSettings{});
         c.arrange(caseApp.view->webBrowser);
 
         DispatchEvent(caseApp, [&] { form.ImageStopClick(); });
@@ -152,7 +152,7 @@ TEST_F(DashboardWindow, FailuresInTheStopCommandShowTheBoxAndKeepTheWindowOpen)
 
 TEST_F(DashboardWindow, SecondStopDuringTheWaitRunsTheClosePathTwiceAndEndsOnce)
 {
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, TVelastromSettings{});
     log.clear();
     app.Post([&] { DispatchEvent(app, [&] { form.ImageStopClick(); }); });
 
@@ -181,7 +181,7 @@ TEST_F(DashboardWindow, StopInsideAnotherHandlersWaitEndsTheProgramOnlyAfterThat
         });
     };
 
-    EXPECT_EQ(VelastromNavigazione(app, platform), 0);
+    EXPECT_EQ(VelastromNavigazione(app, platform, TVelastromSettings{}), 0);
 
     const long terminate = Find(log, "Application.Terminate");
     const long handlerEnd = Find(log, "waiting handler ended");
@@ -214,7 +214,7 @@ TEST_F(DashboardWindow, ClosingIsAlwaysAllowedAndTheCloseHandlerRunsBeforeTermin
     EXPECT_TRUE(RunClosePath(app, recorder));
     EXPECT_THAT(log, ElementsAre("query(true)", "close(Hide)", "Application.Terminate"));
 
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, TVelastromSettings{});
     bool canClose = true;
     form.FormCloseQuery(canClose);
     EXPECT_TRUE(canClose);

@@ -51,7 +51,7 @@ struct Placement : ::testing::Test {
     // The window as created; the log then starts empty.
     void Create()
     {
-        form = std::make_unique<TFVelastrom>(app, platform);
+        form = std::make_unique<TFVelastrom>(app, platform, TVelastromSettings{});
         log.clear();
     }
     Bounds Current() const

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "GtkTestSupport.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 
 using namespace velastrom;
@@ -116,7 +116,7 @@ int main()
     const int runs = 20;
     ReportMemory("at start");
 
-    gtk::Application app;
+    gtk::GtkApplication app;
     app.Initialize();
     NoEvents events;
     std::vector<double> creation;
@@ -124,7 +124,7 @@ int main()
     {
         const auto start = Clock::now();
         view = app.CreateMainWindow(events);
-        auto* window = static_cast<gtk::DashboardWindow*>(view.get());
+        auto* window = static_cast<gtk::GtkDashboardView*>(view.get());
         window->Show();
         testing::PumpUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window->Window())); });
         creation.push_back(Milliseconds(start));

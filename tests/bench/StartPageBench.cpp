@@ -41,7 +41,7 @@
 
 #include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "browser/webkit/WebKitBrowser.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -138,15 +138,16 @@ int Dashboard(const std::string& url, bool trace)
     // With "trace", the steps before the first activation too.
     if (trace)
         std::fprintf(stderr, "%lld entry\n", MonotonicNs() / 1000000);
-    gtk::Application app;
+    gtk::GtkApplication app;
     LinuxPlatform platform;
     platform.MaskFloatingPointExceptions();
     app.Initialize();
     app.SetTitle("");
-    SetStartPageFetchUrl(url);
+    TVelastromSettings settings;
+    settings.StartPageFetchUrl = url;
     if (trace)
         std::fprintf(stderr, "%lld toolkit initialised\n", MonotonicNs() / 1000000);
-    TFVelastrom form(app, platform);
+    TFVelastrom form(app, platform, settings);
     if (trace)
         std::fprintf(stderr, "%lld form created\n", MonotonicNs() / 1000000);
     auto& browser = dynamic_cast<webkit::WebKitBrowser&>(form.View().WebBrowser());

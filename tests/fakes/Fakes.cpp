@@ -274,8 +274,8 @@ void FakeApplication::ShowErrorBox(const std::string& text)
 
 // --- FakePlatform -------------------------------------------------------------------------
 
-std::string FakePlatform::GetPrivateProfileString(const char* section, const char* key, const std::string& def,
-                                                  std::size_t bufferSize, const std::string& fileName)
+std::string FakePlatform::ReadPrivateProfile(const char* section, const char* key, const std::string& def,
+                                             std::size_t bufferSize, const std::string& fileName)
 {
     if (bufferSize == 0)
         return {};
@@ -320,8 +320,8 @@ found:
     return result;
 }
 
-bool FakePlatform::WritePrivateProfileString(const std::string& section, const std::string& key,
-                                             const std::string& value, const std::string& fileName)
+bool FakePlatform::WritePrivateProfile(const std::string& section, const std::string& key,
+                                       const std::string& value, const std::string& fileName)
 {
     log_.push_back("WriteProfile(" + section + "," + key + "=" + value + ")");
     if (readOnlyFiles.count(fileName) || failures.count(log_.back()))
@@ -349,7 +349,7 @@ TRegistryValue FakePlatform::QueryLocalMachineValue(const std::string& key, cons
     return programFilesDir;
 }
 
-bool FakePlatform::CreateDirectory(const std::string& path)
+bool FakePlatform::MakeDirectory(const std::string& path)
 {
     log_.push_back("CreateDirectory(" + path + ")");
     FailIfScripted(failures, log_.back());
@@ -358,7 +358,7 @@ bool FakePlatform::CreateDirectory(const std::string& path)
     return directories.insert(path).second;
 }
 
-bool FakePlatform::SetCurrentDirectory(const std::string& path)
+bool FakePlatform::ChangeDirectory(const std::string& path)
 {
     log_.push_back("SetCurrentDirectory(" + path + ")");
     FailIfScripted(failures, log_.back());

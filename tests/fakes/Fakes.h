@@ -228,14 +228,14 @@ class FakePlatform : public IPlatform {
 public:
     explicit FakePlatform(Log& log) : log_(log) {}
 
-    std::string GetPrivateProfileString(const char* section, const char* key, const std::string& def,
-                                        std::size_t bufferSize, const std::string& fileName) override;
-    bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                                   const std::string& value, const std::string& fileName) override;
+    std::string ReadPrivateProfile(const char* section, const char* key, const std::string& def,
+                                   std::size_t bufferSize, const std::string& fileName) override;
+    bool WritePrivateProfile(const std::string& section, const std::string& key,
+                             const std::string& value, const std::string& fileName) override;
     TRegistryValue QueryLocalMachineValue(const std::string& key, const std::string& name) override;
     bool DirectoryExists(const std::string& path) override { return directories.count(path) != 0; }
-    bool CreateDirectory(const std::string& path) override;
-    bool SetCurrentDirectory(const std::string& path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool ChangeDirectory(const std::string& path) override;
     char PathDelimiter() const override { return '\\'; }
     bool IsDriveDelimiter(char c) const override { return c == ':'; }
     // Double-byte characters start with a byte of leadBytes (none by default).
@@ -258,8 +258,8 @@ public:
     TRegistryValue programFilesDir{TRegistryValue::Status::Ok, REG_SZ_TYPE, std::string("C:\\Program Files") + '\0'};
     std::string shellError;  // when set, ShellOpen throws it
     std::string leadBytes;   // lead bytes of the code page's double-byte characters
-    // QueryLocalMachineValue, CreateDirectory, SetCurrentDirectory, ShellOpen,
-    // Sleep; WritePrivateProfileString is refused.
+    // QueryLocalMachineValue, MakeDirectory, ChangeDirectory, ShellOpen,
+    // Sleep; WritePrivateProfile is refused.
     Failures failures;
     std::string currentDirectory = "C:\\";
     std::uint64_t ticks = 1000;

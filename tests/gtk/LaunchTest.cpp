@@ -14,7 +14,7 @@
 
 #include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "browser/webkit/WebKitBrowser.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -54,7 +54,7 @@ struct ProductLinks : ::testing::Test {
     fs::path productFolder;
     LoopbackServer products;  // the start page and the products' pages
     std::unique_ptr<SandboxPlatform> platform;
-    gtk::Application app;
+    gtk::GtkApplication app;
     std::unique_ptr<TFVelastrom> form;
 
     void SetUp() override
@@ -97,10 +97,11 @@ struct ProductLinks : ::testing::Test {
             "<a href=\"" + products.Url("/ordinario.htm") + "\" style=\"" + style + "top:200px\">Ordinario</a>\r\n"
             "</body></html>\r\n";
         products.Add("/TavRolendiVelastromRootOnline.htm", {"text/html", page, 200, 0});
-        SetStartPageFetchUrl(products.Url("/TavRolendiVelastromRootOnline.htm"));
+        TVelastromSettings settings;
+        settings.StartPageFetchUrl = products.Url("/TavRolendiVelastromRootOnline.htm");
 
         app.Initialize();
-        form = std::make_unique<TFVelastrom>(app, *platform);
+        form = std::make_unique<TFVelastrom>(app, *platform, settings);
         View().Show();
         // The window's activation runs the first activation; without one
         // (no window manager to give the focus) the test activates it.
@@ -117,12 +118,11 @@ struct ProductLinks : ::testing::Test {
     void TearDown() override
     {
         form.reset();
-        SetStartPageFetchUrl(StartPageUrl);
         std::error_code ignored;
         fs::remove_all(sandbox, ignored);
     }
 
-    gtk::DashboardWindow& View() { return static_cast<gtk::DashboardWindow&>(form->View()); }
+    gtk::GtkDashboardView& View() { return static_cast<gtk::GtkDashboardView&>(form->View()); }
     IWebBrowser& Browser() { return form->View().WebBrowser(); }
     std::string Uri()
     {

@@ -14,7 +14,7 @@
 
 #include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "browser/webkit/WebKitBrowser.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -85,8 +85,9 @@ std::string Join(const std::vector<std::string>& lines, const std::string& end)
 
 struct StartPageInTheEngine : ::testing::Test {
     std::filesystem::path sandbox;
-    std::unique_ptr<gtk::Application> app;
+    std::unique_ptr<gtk::GtkApplication> app;
     std::unique_ptr<SandboxPlatform> platform;
+    TVelastromSettings settings;
     std::unique_ptr<TFVelastrom> form;
     std::vector<std::string> errorBoxes;
     guint dialogWatch = 0;
@@ -102,7 +103,7 @@ struct StartPageInTheEngine : ::testing::Test {
         std::ofstream(shared / "TavRolendiDataBase.INI", std::ios::binary)
             << "[navigarotte]\r\nINI_REGISTRY_CODE=TR-NAVIGA2026001\r\nINI_REGISTRY_PATH=/nowhere/NavigaRotte\r\n"
                "[cartografo]\r\nINI_REGISTRY_CODE=TR-CARTOGR26A002\r\nINI_REGISTRY_PATH=/nowhere/Cartografo\r\n";
-        app = std::make_unique<gtk::Application>();
+        app = std::make_unique<gtk::GtkApplication>();
         app->Initialize();
         platform = std::make_unique<SandboxPlatform>(sandbox.string());
         // An error box would wait for a click: each one is taken down and
@@ -115,8 +116,6 @@ struct StartPageInTheEngine : ::testing::Test {
         form.reset();
         if (dialogWatch)
             g_source_remove(dialogWatch);
-        SetStartPageFetchUrl(StartPageUrl);
-        SetStartPageFetchLimitMs(DefaultStartPageFetchLimitMs);
         std::error_code ignored;
         std::filesystem::remove_all(sandbox, ignored);
     }
@@ -144,12 +143,12 @@ struct StartPageInTheEngine : ::testing::Test {
     // it the application is made to terminate, which ends every wait.
     void ActivateAgainst(const std::string& url)
     {
-        SetStartPageFetchUrl(url);
-        form = std::make_unique<TFVelastrom>(*app, *platform);
-        static_cast<gtk::DashboardWindow&>(form->View()).Show();
+        settings.StartPageFetchUrl = url;
+        form = std::make_unique<TFVelastrom>(*app, *platform, settings);
+        static_cast<gtk::GtkDashboardView&>(form->View()).Show();
         bool deadlinePassed = false;
         struct Watchdog {
-            gtk::Application* app;
+            gtk::GtkApplication* app;
             bool* passed;
         } watchdog{app.get(), &deadlinePassed};
         const guint deadline = g_timeout_add_seconds(
@@ -283,7 +282,7 @@ TEST_F(StartPageInTheEngine, RefusedConnectionGivesTheWelcomePage)
 TEST_F(StartPageInTheEngine, ServerThatNeverAnswersIsGivenUpAtTheTimeLimit)
 {
     SilentServer server;
-    SetStartPageFetchLimitMs(1500);
+    settings.StartPageFetchLimitMs = 1500;
     ActivateAgainst(server.Url("/start.htm"));
     ExpectWelcomePage();
 }

@@ -9,7 +9,7 @@
 
 #include "GtkTestSupport.h"
 #include "app/PVelastrom.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "browser/webkit/WebKitBrowser.h"
 #include "startpage/StartPage.h"
@@ -40,12 +40,13 @@ TEST(TheWelcomePage, TabThenEnterFollowsItsLinkToTheCommercialSite)
 
     char folder[] = "/tmp/velastrom-welcome-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
-    gtk::Application app;
+    gtk::GtkApplication app;
     app.Initialize();
     SandboxPlatform platform(folder);
-    SetStartPageFetchUrl(start.Url("/start.htm"));
-    auto form = std::make_unique<TFVelastrom>(app, platform);
-    auto& view = static_cast<gtk::DashboardWindow&>(form->View());
+    TVelastromSettings settings;
+    settings.StartPageFetchUrl = start.Url("/start.htm");
+    auto form = std::make_unique<TFVelastrom>(app, platform, settings);
+    auto& view = static_cast<gtk::GtkDashboardView&>(form->View());
     auto& browser = dynamic_cast<webkit::WebKitBrowser&>(view.WebBrowser());
     view.Show();
     DispatchEvent(app, [&] { form->FormActivate(); });
@@ -96,7 +97,6 @@ TEST(TheWelcomePage, TabThenEnterFollowsItsLinkToTheCommercialSite)
         << script("location.href");
 
     form.reset();
-    SetStartPageFetchUrl(StartPageUrl);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "GtkTestSupport.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 
 namespace velastrom {
@@ -248,11 +248,11 @@ TEST(InsideAWindowManager, RestoreAndReturnReachTheApplication)
     if (!std::getenv(InsideFlag))
         GTEST_SKIP() << "runs inside UnderAWindowManager.MinimisedAndRestored, on a display with a window manager";
     ASSERT_TRUE(testing::OpenDisplay());
-    gtk::Application app;
+    gtk::GtkApplication app;
     app.Initialize();
     CountingEvents events;
     auto view = app.CreateMainWindow(events);
-    auto& window = static_cast<gtk::DashboardWindow&>(*view);
+    auto& window = static_cast<gtk::GtkDashboardView&>(*view);
     GtkWindow* gtkWindow = window.Window();
     int activations = 0, restores = 0;
     app.SetOnActivate([&] { ++activations; });

@@ -60,11 +60,11 @@ TEST(BadInput, BinaryFileReadsWithoutHarm)
     WriteBytes(file, bytes);
 
     PlatformUnderTest platform;
-    const std::string names = platform.GetPrivateProfileString(nullptr, nullptr, "", SectionsBuffer, file);
+    const std::string names = platform.ReadPrivateProfile(nullptr, nullptr, "", SectionsBuffer, file);
     EXPECT_LE(names.size(), SectionsBuffer - 2);
-    EXPECT_EQ(platform.GetPrivateProfileString("no such section here", "k", "dflt", ValueBuffer, file), "dflt");
+    EXPECT_EQ(platform.ReadPrivateProfile("no such section here", "k", "dflt", ValueBuffer, file), "dflt");
     for (const std::string& name : SplitNames(names)) {
-        const std::string value = platform.GetPrivateProfileString(name.c_str(), "k", "", ValueBuffer, file);
+        const std::string value = platform.ReadPrivateProfile(name.c_str(), "k", "", ValueBuffer, file);
         EXPECT_LT(value.size(), ValueBuffer);
     }
 }
@@ -78,9 +78,9 @@ TEST(BadInput, TenMegabyteRegister)
     WriteBytes(file, text);
 
     PlatformUnderTest platform;
-    EXPECT_EQ(platform.GetPrivateProfileString("Product39999.exe", "INI_REGISTRY_CODE", "", ValueBuffer, file),
+    EXPECT_EQ(platform.ReadPrivateProfile("Product39999.exe", "INI_REGISTRY_CODE", "", ValueBuffer, file),
               "CODE39999");
-    const std::string names = platform.GetPrivateProfileString(nullptr, nullptr, "", SectionsBuffer, file);
+    const std::string names = platform.ReadPrivateProfile(nullptr, nullptr, "", SectionsBuffer, file);
     EXPECT_EQ(names.size(), SectionsBuffer - 2);
 }
 
@@ -91,7 +91,7 @@ TEST(BadInput, FiveThousandSectionsAreCutAt16384Bytes)
     WriteBytes(file, Register(5000));
 
     PlatformUnderTest platform;
-    const std::string names = platform.GetPrivateProfileString(nullptr, nullptr, "", SectionsBuffer, file);
+    const std::string names = platform.ReadPrivateProfile(nullptr, nullptr, "", SectionsBuffer, file);
     ASSERT_EQ(names.size(), SectionsBuffer - 2);
     // The names that fit whole, in file order, then the cut one.
     std::string expected;
@@ -117,9 +117,9 @@ TEST(BadInput, HundredThousandCharacterValue)
 
     PlatformUnderTest platform;
     // (Compared as flags: a failure would print the whole text.)
-    EXPECT_TRUE(platform.GetPrivateProfileString("S", "k", "", ValueBuffer, file) == value.substr(0, ValueBuffer - 1));
-    EXPECT_TRUE(platform.GetPrivateProfileString("S", "k", "", 200000, file) == value);
-    EXPECT_EQ(platform.GetPrivateProfileString("S", "j", "", ValueBuffer, file), "after");
+    EXPECT_TRUE(platform.ReadPrivateProfile("S", "k", "", ValueBuffer, file) == value.substr(0, ValueBuffer - 1));
+    EXPECT_TRUE(platform.ReadPrivateProfile("S", "k", "", 200000, file) == value);
+    EXPECT_EQ(platform.ReadPrivateProfile("S", "j", "", ValueBuffer, file), "after");
 
     // Written and read back whole. Wine's writer crashes on values of 32767
     // characters or more, so the Windows layer is held to a shorter one.
@@ -129,11 +129,11 @@ TEST(BadInput, HundredThousandCharacterValue)
     const std::size_t length = 100000;
 #endif
     const std::string other = std::string(length, 'w') + "end";
-    EXPECT_TRUE(platform.WritePrivateProfileString("T", "k", other, file));
-    const std::string back = platform.GetPrivateProfileString("T", "k", "", 200000, file);
+    EXPECT_TRUE(platform.WritePrivateProfile("T", "k", other, file));
+    const std::string back = platform.ReadPrivateProfile("T", "k", "", 200000, file);
     EXPECT_EQ(back.size(), other.size());
     EXPECT_TRUE(back == other);
-    EXPECT_EQ(platform.GetPrivateProfileString("S", "j", "", ValueBuffer, file), "after");
+    EXPECT_EQ(platform.ReadPrivateProfile("S", "j", "", ValueBuffer, file), "after");
 }
 
 TEST(BadInput, SharedFolderBlockedByAFile)
@@ -146,12 +146,12 @@ TEST(BadInput, SharedFolderBlockedByAFile)
 
     PlatformUnderTest platform;
     EXPECT_FALSE(platform.DirectoryExists(blocker));
-    EXPECT_FALSE(platform.CreateDirectory(folder));
+    EXPECT_FALSE(platform.MakeDirectory(folder));
     EXPECT_FALSE(platform.DirectoryExists(folder));
-    EXPECT_EQ(platform.GetPrivateProfileString(nullptr, nullptr, "", SectionsBuffer,
-                                               folder + delimiter + "TavRolendiDataBase.INI"),
+    EXPECT_EQ(platform.ReadPrivateProfile(nullptr, nullptr, "", SectionsBuffer,
+                                          folder + delimiter + "TavRolendiDataBase.INI"),
               "");
-    EXPECT_FALSE(platform.WritePrivateProfileString("S", "k", "v", folder + delimiter + "x.ini"));
+    EXPECT_FALSE(platform.WritePrivateProfile("S", "k", "v", folder + delimiter + "x.ini"));
 }
 
 TEST(BadInput, FoldersAreCreatedOneLevelAtATime)
@@ -162,11 +162,11 @@ TEST(BadInput, FoldersAreCreatedOneLevelAtATime)
     const std::string child = parent + delimiter + "b";
 
     PlatformUnderTest platform;
-    EXPECT_FALSE(platform.CreateDirectory(child)) << "the parent must exist";
-    EXPECT_TRUE(platform.CreateDirectory(parent));
-    EXPECT_TRUE(platform.CreateDirectory(child));
+    EXPECT_FALSE(platform.MakeDirectory(child)) << "the parent must exist";
+    EXPECT_TRUE(platform.MakeDirectory(parent));
+    EXPECT_TRUE(platform.MakeDirectory(child));
     EXPECT_TRUE(platform.DirectoryExists(child));
-    EXPECT_FALSE(platform.CreateDirectory(child)) << "an existing folder is not created again";
+    EXPECT_FALSE(platform.MakeDirectory(child)) << "an existing folder is not created again";
     EXPECT_FALSE(platform.DirectoryExists(dir.File("missing")));
 }
 
@@ -188,11 +188,11 @@ TEST(UnprivilegedProfile, ReadOnlyFileRefusesWritesAndKeepsItsBytes)
     MakeReadOnly(file);
 
     PlatformUnderTest platform;
-    EXPECT_FALSE(platform.WritePrivateProfileString("SCREEN", "T", "5", file));
-    EXPECT_FALSE(platform.WritePrivateProfileString("SCREEN", "L", "5", file));
-    EXPECT_FALSE(platform.WritePrivateProfileString("OTHER", "k", "v", file));
+    EXPECT_FALSE(platform.WritePrivateProfile("SCREEN", "T", "5", file));
+    EXPECT_FALSE(platform.WritePrivateProfile("SCREEN", "L", "5", file));
+    EXPECT_FALSE(platform.WritePrivateProfile("OTHER", "k", "v", file));
     EXPECT_EQ(ReadBytes(file), original);
-    EXPECT_EQ(platform.GetPrivateProfileString("SCREEN", "T", "", ValueBuffer, file), "100");
+    EXPECT_EQ(platform.ReadPrivateProfile("SCREEN", "T", "", ValueBuffer, file), "100");
 }
 
 #ifndef _WIN32
@@ -208,9 +208,9 @@ TEST(UnprivilegedProfile, ReadOnlyFolderRefusesNewFilesAndLeavesNothing)
     MakeReadOnly(folder);
 
     PlatformUnderTest platform;
-    EXPECT_FALSE(platform.WritePrivateProfileString("S", "k", "v", folder + "/new.ini"));
+    EXPECT_FALSE(platform.WritePrivateProfile("S", "k", "v", folder + "/new.ini"));
     // The file itself is writable, but it cannot be replaced in a read-only folder.
-    EXPECT_FALSE(platform.WritePrivateProfileString("S", "k", "2", existing));
+    EXPECT_FALSE(platform.WritePrivateProfile("S", "k", "2", existing));
     EXPECT_EQ(ReadBytes(existing), "[S]\r\nk=1\r\n");
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
@@ -226,8 +226,8 @@ TEST(UnprivilegedProfile, UnreadableRegisterReadsAsMissing)
     std::filesystem::permissions(file, std::filesystem::perms::none);
 
     PlatformUnderTest platform;
-    EXPECT_EQ(platform.GetPrivateProfileString(nullptr, nullptr, "", SectionsBuffer, file), "");
-    EXPECT_EQ(platform.GetPrivateProfileString("P.exe", "INI_REGISTRY_CODE", "", ValueBuffer, file), "");
+    EXPECT_EQ(platform.ReadPrivateProfile(nullptr, nullptr, "", SectionsBuffer, file), "");
+    EXPECT_EQ(platform.ReadPrivateProfile("P.exe", "INI_REGISTRY_CODE", "", ValueBuffer, file), "");
 }
 
 TEST(UnprivilegedProfile, SharedFolderBelowAReadOnlyFolderIsNotCreated)
@@ -238,7 +238,7 @@ TEST(UnprivilegedProfile, SharedFolderBelowAReadOnlyFolderIsNotCreated)
     MakeReadOnly(programFiles);
 
     PlatformUnderTest platform;
-    EXPECT_FALSE(platform.CreateDirectory(programFiles + "/TavRolendi"));
+    EXPECT_FALSE(platform.MakeDirectory(programFiles + "/TavRolendi"));
     EXPECT_FALSE(platform.DirectoryExists(programFiles + "/TavRolendi"));
 }
 #endif

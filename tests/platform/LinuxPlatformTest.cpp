@@ -251,14 +251,14 @@ TEST(LinuxFolders, DirectoriesAndTheCurrentDirectory)
     EXPECT_FALSE(platform.DirectoryExists(""));
 
     const fs::path saved = fs::current_path();
-    EXPECT_TRUE(platform.SetCurrentDirectory(dir.Path().string()));
+    EXPECT_TRUE(platform.ChangeDirectory(dir.Path().string()));
     EXPECT_EQ(fs::current_path(), dir.Path());
-    EXPECT_FALSE(platform.SetCurrentDirectory(dir.File("missing")));
+    EXPECT_FALSE(platform.ChangeDirectory(dir.File("missing")));
     EXPECT_EQ(fs::current_path(), dir.Path());
-    EXPECT_TRUE(platform.SetCurrentDirectory(saved.string()));
+    EXPECT_TRUE(platform.ChangeDirectory(saved.string()));
 
     const mode_t mask = ::umask(022);
-    EXPECT_TRUE(platform.CreateDirectory(dir.File("made")));
+    EXPECT_TRUE(platform.MakeDirectory(dir.File("made")));
     ::umask(mask);
     EXPECT_EQ(fs::status(dir.File("made")).permissions() & fs::perms::all,
               fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
@@ -301,7 +301,7 @@ TEST(LinuxProfileWriter, KeepsTheModeAndLeavesNoTemporaryFile)
 
     PlatformUnderTest platform;
     for (const char* key : {"T", "L", "H", "W"})
-        ASSERT_TRUE(platform.WritePrivateProfileString("SCREEN", key, "7", file));
+        ASSERT_TRUE(platform.WritePrivateProfile("SCREEN", key, "7", file));
     EXPECT_EQ(ReadBytes(file), "[SCREEN]\r\nT=7\r\nL=7\r\nH=7\r\nW=7\r\n");
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -319,7 +319,7 @@ TEST(LinuxProfileWriter, WritesThroughASymbolicLink)
     fs::create_symlink(target, dir.File("link.ini"));
 
     PlatformUnderTest platform;
-    ASSERT_TRUE(platform.WritePrivateProfileString("S", "k", "2", dir.File("link.ini")));
+    ASSERT_TRUE(platform.WritePrivateProfile("S", "k", "2", dir.File("link.ini")));
     EXPECT_TRUE(fs::is_symlink(dir.File("link.ini")));
     EXPECT_EQ(ReadBytes(target), "[S]\r\nk=2\r\n");
 }
@@ -332,7 +332,7 @@ TEST(LinuxProfileWriter, ReadOnlyFileIsRefusedEvenToTheAdministrator)
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
     PlatformUnderTest platform;
-    EXPECT_FALSE(platform.WritePrivateProfileString("S", "k", "2", file));
+    EXPECT_FALSE(platform.WritePrivateProfile("S", "k", "2", file));
     EXPECT_EQ(ReadBytes(file), "[S]\r\nk=1\r\n");
 }
 
@@ -347,8 +347,8 @@ TEST(LinuxProfileReader, SeesChangesMadeByOtherPrograms)
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
 
     PlatformUnderTest platform;
-    EXPECT_EQ(platform.GetPrivateProfileString("P.exe", "INI_REGISTRY_CODE", "", 2048, file), "AAAA");
-    EXPECT_EQ(platform.GetPrivateProfileString("P.exe", "INI_REGISTRY_CODE", "", 2048, file), "AAAA");
+    EXPECT_EQ(platform.ReadPrivateProfile("P.exe", "INI_REGISTRY_CODE", "", 2048, file), "AAAA");
+    EXPECT_EQ(platform.ReadPrivateProfile("P.exe", "INI_REGISTRY_CODE", "", 2048, file), "AAAA");
     {
         const int fd = ::open(file.c_str(), O_WRONLY);
         ASSERT_GE(fd, 0);
@@ -356,9 +356,9 @@ TEST(LinuxProfileReader, SeesChangesMadeByOtherPrograms)
         ASSERT_EQ(::pwrite(fd, now.data(), now.size(), 27), static_cast<ssize_t>(now.size()));
         ::close(fd);
     }
-    EXPECT_EQ(platform.GetPrivateProfileString("P.exe", "INI_REGISTRY_CODE", "", 2048, file), "BBBB");
+    EXPECT_EQ(platform.ReadPrivateProfile("P.exe", "INI_REGISTRY_CODE", "", 2048, file), "BBBB");
     fs::remove(file);
-    EXPECT_EQ(platform.GetPrivateProfileString("P.exe", "INI_REGISTRY_CODE", "gone", 2048, file), "gone");
+    EXPECT_EQ(platform.ReadPrivateProfile("P.exe", "INI_REGISTRY_CODE", "gone", 2048, file), "gone");
 }
 
 }  // namespace

@@ -67,21 +67,21 @@ TEST_P(ProfileTable, ReadsAndWritesAsWindowsDoes)
         SCOPED_TRACE("operation " + std::to_string(i));
         switch (op.kind) {
         case ProfileOp::Read:
-            EXPECT_EQ(platform.GetPrivateProfileString(op.section.c_str(), op.key.c_str(), op.text, op.buffer, file),
+            EXPECT_EQ(platform.ReadPrivateProfile(op.section.c_str(), op.key.c_str(), op.text, op.buffer, file),
                       op.expected)
                 << "[" << op.section << "] " << op.key << " buffer " << op.buffer;
             break;
         case ProfileOp::Sections:
-            EXPECT_EQ(platform.GetPrivateProfileString(nullptr, nullptr, op.text, op.buffer, file), op.expected)
+            EXPECT_EQ(platform.ReadPrivateProfile(nullptr, nullptr, op.text, op.buffer, file), op.expected)
                 << "section names, buffer " << op.buffer;
             break;
         case ProfileOp::Keys:
-            EXPECT_EQ(platform.GetPrivateProfileString(op.section.c_str(), nullptr, op.text, op.buffer, file),
+            EXPECT_EQ(platform.ReadPrivateProfile(op.section.c_str(), nullptr, op.text, op.buffer, file),
                       op.expected)
                 << "key names of [" << op.section << "], buffer " << op.buffer;
             break;
         case ProfileOp::Write:
-            EXPECT_EQ(platform.WritePrivateProfileString(op.section, op.key, op.text, file), op.accepted)
+            EXPECT_EQ(platform.WritePrivateProfile(op.section, op.key, op.text, file), op.accepted)
                 << "write [" << op.section << "] " << op.key << "=" << op.text;
             break;
         }

@@ -125,12 +125,12 @@ TEST(Win32Folders, CurrentDirectoryAndAttributes)
     char saved[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, saved);
 
-    EXPECT_TRUE(platform.SetCurrentDirectory(dir.Path().string()));
+    EXPECT_TRUE(platform.ChangeDirectory(dir.Path().string()));
     char now[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, now);
     EXPECT_EQ(std::filesystem::path(now), dir.Path());
-    EXPECT_FALSE(platform.SetCurrentDirectory(dir.File("missing")));
-    EXPECT_TRUE(platform.SetCurrentDirectory(saved));
+    EXPECT_FALSE(platform.ChangeDirectory(dir.File("missing")));
+    EXPECT_TRUE(platform.ChangeDirectory(saved));
 
     WriteBytes(dir.File("file.txt"), "x");
     EXPECT_FALSE(platform.DirectoryExists(dir.File("file.txt")));

@@ -63,7 +63,7 @@ struct LinkInterception : ::testing::Test {
     // fills the installed-codes list from the register when the page is ready.
     void Start(const std::string* page)
     {
-        form = std::make_unique<TFVelastrom>(app, platform);
+        form = std::make_unique<TFVelastrom>(app, platform, TVelastromSettings{});
         if (page != nullptr) {
             app.view->webBrowserRoot.pages[StartPageUrl] = *page;
             form->FormActivate();

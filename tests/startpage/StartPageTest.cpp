@@ -72,7 +72,7 @@ struct World {
             {"alpha.exe", {{"INI_REGISTRY_CODE", "tr-0000000000001"}, {"INI_REGISTRY_PATH", "C:\\Alpha"}}},
             {"gamma.exe", {{"INI_REGISTRY_CODE", "TR-0000000000009"}, {"INI_REGISTRY_PATH", "C:\\Gamma"}}},
         };
-        form = std::make_unique<TFVelastrom>(app, platform);
+        form = std::make_unique<TFVelastrom>(app, platform, TVelastromSettings{});
         app.view->webBrowserRoot.pages[Url] = ReadyPage();
         log.clear();
     }
@@ -125,8 +125,8 @@ TEST_F(StartPage, TheFixedTexts)
     EXPECT_EQ(std::string(ReadyMarker).size(), 40u);
     EXPECT_EQ(FallbackPageHtml, Welcome);
     EXPECT_EQ(FallbackPageHtml.find_first_of("\r\n"), std::string::npos);
-    EXPECT_EQ(StartPageFetchLimitMs(), 30000u);
-    EXPECT_EQ(StartPageFetchUrl(), Url);
+    EXPECT_EQ(TVelastromSettings{}.StartPageFetchLimitMs, 30000u);
+    EXPECT_EQ(TVelastromSettings{}.StartPageFetchUrl, Url);
 }
 
 TEST_F(StartPage, FirstActivationRunsItsStepsInOrder)

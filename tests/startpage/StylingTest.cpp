@@ -34,7 +34,7 @@ struct Styling : ::testing::Test {
     Log log;
     FakeApplication app{log};
     FakePlatform platform{log};
-    TFVelastrom form{app, platform};
+    TFVelastrom form{app, platform, TVelastromSettings{}};
     fakes::FakeBrowser& browser = app.view->webBrowser;
 
     void SetUp() override

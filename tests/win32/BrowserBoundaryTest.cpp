@@ -1,7 +1,7 @@
 // What crosses the boundary to the browser control and may outlive the call
 // that carried it: text converted to the ANSI code page, requests for new
 // windows, and the streams handed to Save and Load.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -16,7 +16,7 @@
 #include "browser/win32/ComText.h"
 #include "browser/win32/StreamAdapter.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 using ::testing::IsEmpty;
@@ -243,4 +243,4 @@ TEST_F(StreamsPastTheCall, ASaveStreamOnceDetachedRefusesEveryUseAndLeavesThePro
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

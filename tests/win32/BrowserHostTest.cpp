@@ -2,7 +2,7 @@
 // component-object runtime: the stream adapter over the program's memory
 // stream, late binding with its error texts, the event receiver, and the
 // UTF-16 conversion at the boundary.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -21,7 +21,7 @@
 #include "browser/win32/StreamAdapter.h"
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 using ::testing::ElementsAre;
@@ -487,4 +487,4 @@ TEST(BoundaryText, AnsiAndUtf16ConvertThroughTheCodePage)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

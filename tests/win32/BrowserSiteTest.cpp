@@ -9,7 +9,7 @@
 // contract, and hands out the system's own (empty) control for IWebBrowser2
 // and the event connection: a shortcut of the test, which breaks the rule that
 // one object answers every interface. It shows nothing of a page.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -24,7 +24,7 @@
 #include "browser/win32/ComText.h"
 #include "browser/win32/Win32WebBrowser.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::Contains;
@@ -457,4 +457,4 @@ TEST(NewWindowNavigation, TheAddressIsNavigatedFromTheMessageLoopNotInsideTheEve
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

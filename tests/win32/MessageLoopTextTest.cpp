@@ -1,14 +1,14 @@
 // The program's message loops carry characters as UTF-16: a character that
 // the ANSI code page lacks, typed into a wide window such as the browser
 // control's, arrives intact (an ANSI loop would turn U+0142 into "l" or "?").
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/win32/Win32Application.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 using ::testing::ElementsAre;
@@ -68,4 +68,4 @@ TEST_F(WideWindow, CharactersPassTheMainLoopIntact)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -2,7 +2,7 @@
 // in a new window stays in the dashboard and reaches the link interception
 // through WebBrowser's BeforeNavigate2, from the message loop; moving the
 // focus into the page makes the control UI-active.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <ole2.h>
 
@@ -11,7 +11,7 @@
 #include "Win32TestSupport.h"
 #include "standin/StandInBrowser.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 constexpr std::size_t Visible = 1;  // WebBrowserRoot is made first
@@ -56,4 +56,4 @@ TEST(DashboardOnStandIn, ALinkOpenedInANewWindowNavigatesWebBrowserThroughTheInt
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

@@ -10,7 +10,7 @@
 
 #include "app/PVelastrom.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -54,7 +54,7 @@ TEST(Win32Program, RunsFromStartToTheStopImageAndEndsWithCodeZero)
     // run goes on and the test reports it.
     MessageBoxCatcher boxes;
 
-    const int code = VelastromNavigazione(app, platform);
+    const int code = VelastromNavigazione(app, platform, TVelastromSettings{});
 
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(app.Terminated());
@@ -97,4 +97,4 @@ TEST(Win32Program, RunsFromStartToTheStopImageAndEndsWithCodeZero)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

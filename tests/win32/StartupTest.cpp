@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 constexpr const char* ExpectedShowVariable = "VELASTROM_TEST_EXPECTED_SHOW";
@@ -62,4 +62,4 @@ TEST(StartupInfo, TheShowCommandOfTheProcessReachesTheApplication)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

@@ -2,7 +2,7 @@
 
 #include <deque>
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 
 namespace {
 
@@ -208,4 +208,4 @@ void PostStep(std::function<void()> step)
     PostMessageA(stepWindow, RunStep, 0, 0);
 }
 
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

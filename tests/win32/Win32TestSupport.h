@@ -3,7 +3,7 @@
 // error box.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -15,7 +15,7 @@
 #include "app/win32/Win32DashboardView.h"
 #include "fakes/Fakes.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 
 // Handlers that record their calls; each may run a step of the test.
 struct RecordingEvents : IDashboardEvents {
@@ -166,4 +166,4 @@ RECT ChildRect(HWND window);
 // Runs a step of the test from inside the message loop.
 void PostStep(std::function<void()> step);
 
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

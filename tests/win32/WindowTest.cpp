@@ -6,7 +6,7 @@
 
 #include <float.h>
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <commctrl.h>
 
@@ -15,7 +15,7 @@
 #include "app/PVelastrom.h"
 #include "common/Error.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -743,7 +743,7 @@ TEST(Win32Dashboard, CreationGivesTitleCaptionColoursAndGeometryOnTheRealWindow)
     app.SetBrowserFactory(browsers.Factory());
     app.SetTitle("");
     {
-        TFVelastrom form(app, platform);
+        TFVelastrom form(app, platform, TVelastromSettings{});
         auto& view = static_cast<Win32DashboardView&>(form.View());
         EXPECT_EQ(WindowText(app.Handle()), "Velastrom di Navigazione TAV ROLENDI");
         EXPECT_EQ(WindowText(view.Handle()), "TAV ROLENDI");
@@ -763,4 +763,4 @@ TEST(Win32Dashboard, CreationGivesTitleCaptionColoursAndGeometryOnTheRealWindow)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

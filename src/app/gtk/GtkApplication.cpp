@@ -5,14 +5,14 @@
 
 #include <climits>
 
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "browser/webkit/Windows1252.h"
 
 namespace velastrom::gtk {
 
 using webkit::Windows1252ToUtf8;
 
-Application::~Application()
+GtkApplication::~GtkApplication()
 {
     if (quitSource_)
         g_source_remove(quitSource_);
@@ -25,26 +25,26 @@ Application::~Application()
     }
 }
 
-void Application::Initialize()
+void GtkApplication::Initialize()
 {
     gtk_init(nullptr, nullptr);
 }
 
-void Application::SetTitle(const std::string& title)
+void GtkApplication::SetTitle(const std::string& title)
 {
     title_ = title;
     if (main_)
         main_->TitleChanged(Title());
 }
 
-std::string Application::Title() const
+std::string GtkApplication::Title() const
 {
     return title_.substr(0, 255);
 }
 
-std::unique_ptr<IDashboardView> Application::CreateMainWindow(IDashboardEvents& events)
+std::unique_ptr<IDashboardView> GtkApplication::CreateMainWindow(IDashboardEvents& events)
 {
-    auto window = std::make_unique<DashboardWindow>(*this, events);
+    auto window = std::make_unique<GtkDashboardView>(*this, events);
     if (!main_) {
         main_ = window.get();
         main_->TitleChanged(Title());
@@ -52,13 +52,13 @@ std::unique_ptr<IDashboardView> Application::CreateMainWindow(IDashboardEvents& 
     return window;
 }
 
-void Application::MainWindowGone(DashboardWindow* window)
+void GtkApplication::MainWindowGone(GtkDashboardView* window)
 {
     if (main_ == window)
         main_ = nullptr;
 }
 
-void Application::Run()
+void GtkApplication::Run()
 {
     if (main_)
         main_->Show();
@@ -66,7 +66,7 @@ void Application::Run()
         gtk_main_iteration_do(TRUE);
 }
 
-void Application::ProcessMessages()
+void GtkApplication::ProcessMessages()
 {
     // Callers wait by calling this in a loop (for a page, say). With nothing
     // waiting, give the core away for at most a millisecond, or until
@@ -85,35 +85,35 @@ void Application::ProcessMessages()
         gtk_main_iteration_do(FALSE);
 }
 
-gboolean Application::OnIdleWaitElapsed(gpointer elapsed)
+gboolean GtkApplication::OnIdleWaitElapsed(gpointer elapsed)
 {
     *static_cast<bool*>(elapsed) = true;
     return G_SOURCE_REMOVE;
 }
 
-void Application::Terminate()
+void GtkApplication::Terminate()
 {
     // The quit request waits its turn behind the messages already queued.
     if (!quitSource_)
         quitSource_ = g_idle_add(QuitMessage, this);
 }
 
-gboolean Application::QuitMessage(gpointer data)
+gboolean GtkApplication::QuitMessage(gpointer data)
 {
-    auto* self = static_cast<Application*>(data);
+    auto* self = static_cast<GtkApplication*>(data);
     self->quitSource_ = 0;
     self->terminated_ = true;
     return G_SOURCE_REMOVE;
 }
 
-std::string Application::ExeName() const
+std::string GtkApplication::ExeName() const
 {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-std::uintptr_t Application::MainWindowHandle() const
+std::uintptr_t GtkApplication::MainWindowHandle() const
 {
     if (!main_)
         return 0;
@@ -123,15 +123,15 @@ std::uintptr_t Application::MainWindowHandle() const
     return reinterpret_cast<std::uintptr_t>(main_->Window());
 }
 
-void Application::WatchActivation(GtkWindow*)
+void GtkApplication::WatchActivation(GtkWindow*)
 {
     if (!activationSource_)
         activationSource_ = g_idle_add(CheckActivation, this);
 }
 
-gboolean Application::CheckActivation(gpointer data)
+gboolean GtkApplication::CheckActivation(gpointer data)
 {
-    auto* self = static_cast<Application*>(data);
+    auto* self = static_cast<GtkApplication*>(data);
     self->activationSource_ = 0;
     bool active = false;
     GList* windows = gtk_window_list_toplevels();
@@ -145,13 +145,13 @@ gboolean Application::CheckActivation(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-void Application::RaiseRestore()
+void GtkApplication::RaiseRestore()
 {
     if (onRestore_)
         DispatchEvent(*this, onRestore_);
 }
 
-void Application::ApplyCursor(GdkWindow* window, GdkCursor* cursor)
+void GtkApplication::ApplyCursor(GdkWindow* window, GdkCursor* cursor)
 {
     if (!savedCursors_.count(window)) {
         GdkCursor* own = gdk_window_get_cursor(window);
@@ -164,7 +164,7 @@ void Application::ApplyCursor(GdkWindow* window, GdkCursor* cursor)
     g_list_free(children);
 }
 
-void Application::SetCursor(TCursor cursor)
+void GtkApplication::SetCursor(TCursor cursor)
 {
     if (cursor == cursor_)
         return;
@@ -191,7 +191,7 @@ void Application::SetCursor(TCursor cursor)
     savedCursors_.clear();
 }
 
-std::vector<TRect> Application::WorkAreas() const
+std::vector<TRect> GtkApplication::WorkAreas() const
 {
     std::vector<TRect> areas;
     GdkDisplay* display = gdk_display_get_default();
@@ -205,14 +205,14 @@ std::vector<TRect> Application::WorkAreas() const
     return areas;
 }
 
-void Application::ShowErrorBox(const std::string& text)
+void GtkApplication::ShowErrorBox(const std::string& text)
 {
     GtkWindow* parent = main_ && gtk_widget_get_visible(GTK_WIDGET(main_->Window())) ? main_->Window() : nullptr;
     GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
                                             Windows1252ToUtf8(text).c_str());
     gtk_window_set_title(GTK_WINDOW(box), Windows1252ToUtf8(Title()).c_str());
     g_signal_connect_swapped(box, "notify::is-active", G_CALLBACK(+[](gpointer self) {
-                                 static_cast<Application*>(self)->WatchActivation(nullptr);
+                                 static_cast<GtkApplication*>(self)->WatchActivation(nullptr);
                              }), this);
     gtk_dialog_run(GTK_DIALOG(box));
     g_signal_handlers_disconnect_by_data(box, this);

@@ -10,14 +10,14 @@
 
 namespace velastrom::gtk {
 
-class DashboardWindow;
+class GtkDashboardView;
 
-class Application final : public IApplication {
+class GtkApplication final : public IApplication {
 public:
-    Application() = default;
-    ~Application() override;
-    Application(const Application&) = delete;
-    Application& operator=(const Application&) = delete;
+    GtkApplication() = default;
+    ~GtkApplication() override;
+    GtkApplication(const GtkApplication&) = delete;
+    GtkApplication& operator=(const GtkApplication&) = delete;
 
     // Opens the display (GTK's own start-up); there is no component-object
     // runtime to initialise here.
@@ -53,7 +53,7 @@ public:
     void ShowErrorBox(const std::string& text) override;
 
     // --- for the main window -------------------------------------------------
-    void MainWindowGone(DashboardWindow* window);
+    void MainWindowGone(GtkDashboardView* window);
     // Whether one of the program's windows was active when last looked.
     bool Active() const { return active_; }
     // A window of the program changed its activation; raises the
@@ -69,7 +69,7 @@ private:
     void ApplyCursor(GdkWindow* window, GdkCursor* cursor);
 
     std::string title_;
-    DashboardWindow* main_ = nullptr;
+    GtkDashboardView* main_ = nullptr;
     bool terminated_ = false;
     guint quitSource_ = 0;
     guint activationSource_ = 0;

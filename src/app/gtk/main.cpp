@@ -11,7 +11,8 @@ int main()
     // The window class (WM_CLASS) that ties the program's windows to its
     // desktop entry, and through it to the application icon.
     g_set_prgname("velastrom-navigazione");
-    velastrom::gtk::Application application;
+    velastrom::gtk::GtkApplication application;
     velastrom::LinuxPlatform platform;
-    return velastrom::VelastromNavigazione(application, platform);
+    const velastrom::TVelastromSettings buildSettings;
+    return velastrom::VelastromNavigazione(application, platform, buildSettings);
 }

@@ -3,10 +3,10 @@
 #include <ole2.h>
 
 #include "app/win32/Win32DashboardView.h"
-#include "browser/win32/ComText.h"
+#include "platform/win32/SystemError.h"
 #include "platform/win32/Win32Platform.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -344,4 +344,4 @@ LRESULT Win32Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(window_, message, wParam, lParam);
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

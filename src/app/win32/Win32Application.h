@@ -3,7 +3,7 @@
 // application-wide cursor and events, and the default exception handler's box.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <string>
@@ -12,7 +12,7 @@
 #include "app/Framework.h"
 #include "browser/win32/Win32WebBrowser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class Win32DashboardView;
 
@@ -84,4 +84,4 @@ private:
     Win32DashboardView* mainView_ = nullptr;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

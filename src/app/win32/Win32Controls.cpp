@@ -3,9 +3,9 @@
 #include <commctrl.h>
 
 #include "app/win32/Win32Application.h"
-#include "browser/win32/ComText.h"
+#include "platform/win32/SystemError.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -314,4 +314,4 @@ LRESULT CALLBACK Win32Label::WindowProc(HWND window, UINT message, WPARAM wParam
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

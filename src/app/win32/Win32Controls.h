@@ -3,14 +3,14 @@
 // cursor, and a label that draws its text centred and word-wrapped.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <string>
 
 #include "app/Framework.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class Win32Application;
 
@@ -100,4 +100,4 @@ private:
     TColor fontColor_;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

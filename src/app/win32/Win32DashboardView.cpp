@@ -4,9 +4,9 @@
 
 #include "app/PVelastrom.h"
 #include "app/win32/Win32Application.h"
-#include "browser/win32/ComText.h"
+#include "platform/win32/SystemError.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -284,4 +284,4 @@ LRESULT Win32DashboardView::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -4,7 +4,7 @@
 // the covered browser beneath both.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <deque>
 #include <memory>
@@ -14,7 +14,7 @@
 #include "app/win32/Win32Controls.h"
 #include "browser/win32/Win32WebBrowser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class Win32Application;
 
@@ -87,4 +87,4 @@ private:
     std::deque<std::string> newWindowAddresses_;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -1,7 +1,7 @@
 // The Windows program's entry: the application object with its own window,
 // the platform services, and the dashboard's entry routine. The program takes
 // no arguments; the exit code is the entry routine's (0).
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <exception>
 
@@ -13,8 +13,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     try {
         velastrom::Win32Platform platform;
-        velastrom::Win32Application application(instance);
-        return velastrom::VelastromNavigazione(application, platform);
+        velastrom::win32::Win32Application application(instance);
+        const velastrom::TVelastromSettings buildSettings;
+        return velastrom::VelastromNavigazione(application, platform, buildSettings);
     } catch (const std::exception& failure) {
         // Only a failure outside every event handler (the application's own
         // window cannot be made, say) comes here: shown, then the process ends.

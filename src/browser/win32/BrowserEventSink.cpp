@@ -5,7 +5,7 @@
 
 #include "browser/win32/ComText.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -147,4 +147,4 @@ HRESULT STDMETHODCALLTYPE BrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD
     return S_OK;
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

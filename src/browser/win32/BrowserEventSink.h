@@ -7,7 +7,7 @@
 // control.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <oaidl.h>
 
@@ -16,7 +16,7 @@
 
 #include "browser/Browser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class BrowserEventSink final : public IDispatch {
 public:
@@ -55,4 +55,4 @@ private:
     NewWindowEvent newWindow_;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

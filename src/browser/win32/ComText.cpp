@@ -1,11 +1,10 @@
 #include "browser/win32/ComText.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 std::wstring ToWide(const std::string& text)
 {
@@ -42,49 +41,6 @@ std::string ToAnsi(const std::wstring& text) { return ToAnsi(text.data(), text.s
 
 std::string BstrToAnsi(BSTR text) { return text ? ToAnsi(text, SysStringLen(text)) : std::string(); }
 
-std::string SystemErrorText(HRESULT code)
-{
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text;
-    if (buffer != nullptr) {
-        text.assign(buffer, length);
-        LocalFree(buffer);
-    }
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
-        text.pop_back();
-    return text;
-}
-
-std::string OleErrorText(HRESULT code)
-{
-    std::string text = SystemErrorText(code);
-    if (text.empty()) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "OLE error %.8lX", static_cast<unsigned long>(code));
-        text = buffer;
-    }
-    return text;
-}
-
-void ThrowOleError(HRESULT code) { throw Error(OleErrorText(code)); }
-
-void ThrowLastError(const char* what)
-{
-    const DWORD error = GetLastError();
-    if (error == ERROR_SUCCESS)
-        throw Error(std::string(what) + " could not be created");
-    ThrowOleError(HRESULT_FROM_WIN32(error));
-}
-
-void OleCheck(HRESULT code)
-{
-    if (FAILED(code))
-        ThrowOleError(code);
-}
-
 Bstr::Bstr(const std::string& text)
 {
     const std::wstring wide = ToWide(text);
@@ -95,4 +51,4 @@ Bstr::Bstr(const std::string& text)
 
 Bstr::~Bstr() { SysFreeString(value_); }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

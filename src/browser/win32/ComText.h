@@ -1,13 +1,14 @@
 // Text at the boundary of the system's component objects: the program's
-// single-byte ANSI strings against the objects' UTF-16 strings, and the texts
-// of failure codes.
+// single-byte ANSI strings against the objects' UTF-16 strings.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <string>
 
-namespace velastrom {
+#include "platform/win32/SystemError.h"
+
+namespace velastrom::win32 {
 
 // ANSI code page to UTF-16.
 std::wstring ToWide(const std::string& text);
@@ -17,19 +18,6 @@ std::string ToAnsi(const wchar_t* text, std::size_t length);
 std::string ToAnsi(const std::wstring& text);
 // A BSTR (null is the empty text).
 std::string BstrToAnsi(BSTR text);
-
-// The system's message for a failure code, without trailing blanks, line
-// breaks and full stops; empty when the system has none.
-std::string SystemErrorText(HRESULT code);
-// The system's message, or "OLE error %.8X" when it has none.
-std::string OleErrorText(HRESULT code);
-// Raises velastrom::Error with OleErrorText(code).
-[[noreturn]] void ThrowOleError(HRESULT code);
-// Raises velastrom::Error with the system's text for the calling thread's last
-// error; when the system recorded none, with "<what> could not be created".
-[[noreturn]] void ThrowLastError(const char* what);
-// Raises for a failed code; succeeds silently otherwise.
-void OleCheck(HRESULT code);
 
 // A BSTR owned for the length of a scope.
 class Bstr {
@@ -93,4 +81,4 @@ private:
     T* p_ = nullptr;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

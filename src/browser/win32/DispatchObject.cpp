@@ -2,7 +2,7 @@
 
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -103,4 +103,4 @@ void DispatchObject::Set(const std::string& name, const std::string& value)
         throw Error(InvokeFailureText(code, exception.info));
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -2,7 +2,7 @@
 // and assigned by name through its IDispatch.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <oaidl.h>
 
@@ -12,7 +12,7 @@
 #include "browser/Browser.h"
 #include "browser/win32/ComText.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class DispatchObject final : public IAutomationObject {
 public:
@@ -36,4 +36,4 @@ private:
 // failure is an exception that carries one, otherwise the failure code's text.
 std::string InvokeFailureText(HRESULT code, EXCEPINFO& exception);
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

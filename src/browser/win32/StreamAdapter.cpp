@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 StreamAdapter* StreamAdapter::Create(TMemoryStream& stream)
 {
@@ -184,4 +184,4 @@ HRESULT STDMETHODCALLTYPE StreamAdapter::Clone(IStream** clone)
     return E_NOTIMPL;
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

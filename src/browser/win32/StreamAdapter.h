@@ -6,13 +6,13 @@
 // (the stream object is no longer valid).
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <objidl.h>
 
 #include "common/MemoryStream.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 class StreamAdapter final : public IStream {
 public:
@@ -54,4 +54,4 @@ private:
     LONG references_ = 1;
 };
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

@@ -15,7 +15,7 @@
 #include "browser/win32/StreamAdapter.h"
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 namespace {
 
@@ -219,13 +219,13 @@ private:
     ComPtr<Frame> frame_;
 };
 
-class SystemBrowser final : public IWebBrowser {
+class Win32WebBrowser final : public IWebBrowser {
 public:
-    explicit SystemBrowser(HWND parent);
-    ~SystemBrowser() override;
+    explicit Win32WebBrowser(HWND parent);
+    ~Win32WebBrowser() override;
 
-    SystemBrowser(const SystemBrowser&) = delete;
-    SystemBrowser& operator=(const SystemBrowser&) = delete;
+    Win32WebBrowser(const Win32WebBrowser&) = delete;
+    Win32WebBrowser& operator=(const Win32WebBrowser&) = delete;
 
     HWND Window() const { return window_; }
     bool TranslateAccelerator(MSG& message);
@@ -277,7 +277,7 @@ void RegisterHostClass()
     registered = true;
 }
 
-SystemBrowser::SystemBrowser(HWND parent)
+Win32WebBrowser::Win32WebBrowser(HWND parent)
 {
     RegisterHostClass();
     SetLastError(ERROR_SUCCESS);
@@ -286,7 +286,7 @@ SystemBrowser::SystemBrowser(HWND parent)
     if (window_ == nullptr)
         ThrowLastError("Browser window");
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SystemBrowser::WindowProc));
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32WebBrowser::WindowProc));
     site_ = ComPtr<Site>::Attach(new Site(window_));
     try {
         OleCheck(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put_void()));
@@ -310,9 +310,9 @@ SystemBrowser::SystemBrowser(HWND parent)
     }
 }
 
-SystemBrowser::~SystemBrowser() { Shutdown(); }
+Win32WebBrowser::~Win32WebBrowser() { Shutdown(); }
 
-void SystemBrowser::Shutdown()
+void Win32WebBrowser::Shutdown()
 {
     if (sink_)
         sink_->Detach();
@@ -348,15 +348,15 @@ void SystemBrowser::Shutdown()
     site_.reset();
 }
 
-LRESULT CALLBACK SystemBrowser::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK Win32WebBrowser::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<SystemBrowser*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32WebBrowser*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self != nullptr && message == WM_SIZE)
         self->Resize();
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void SystemBrowser::Resize()
+void Win32WebBrowser::Resize()
 {
     if (!inPlace_)
         return;
@@ -365,7 +365,7 @@ void SystemBrowser::Resize()
     inPlace_->SetObjectRects(&area, &area);
 }
 
-bool SystemBrowser::TranslateAccelerator(MSG& message)
+bool Win32WebBrowser::TranslateAccelerator(MSG& message)
 {
     if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST)
         return false;
@@ -377,7 +377,7 @@ bool SystemBrowser::TranslateAccelerator(MSG& message)
     return active->TranslateAccelerator(&message) == S_OK;
 }
 
-void SystemBrowser::Navigate(const std::string& address)
+void Win32WebBrowser::Navigate(const std::string& address)
 {
     Bstr url(address);
     VARIANT empty;
@@ -394,25 +394,25 @@ void SystemBrowser::Navigate(const std::string& address)
     OleCheck(browser_->Navigate(url.get(), &flags, &empty, &empty, &empty));
 }
 
-void SystemBrowser::Stop() { OleCheck(browser_->Stop()); }
+void Win32WebBrowser::Stop() { OleCheck(browser_->Stop()); }
 
-int SystemBrowser::ReadyState()
+int Win32WebBrowser::ReadyState()
 {
     READYSTATE state = ::READYSTATE_UNINITIALIZED;
     OleCheck(browser_->get_ReadyState(&state));
     return static_cast<int>(state);
 }
 
-ComPtr<IDispatch> SystemBrowser::Document()
+ComPtr<IDispatch> Win32WebBrowser::Document()
 {
     ComPtr<IDispatch> document;
     OleCheck(browser_->get_Document(document.put()));
     return document;
 }
 
-bool SystemBrowser::HasDocument() { return static_cast<bool>(Document()); }
+bool Win32WebBrowser::HasDocument() { return static_cast<bool>(Document()); }
 
-ComPtr<IPersistStreamInit> SystemBrowser::PersistOfDocument()
+ComPtr<IPersistStreamInit> Win32WebBrowser::PersistOfDocument()
 {
     ComPtr<IPersistStreamInit> persist;
     const ComPtr<IDispatch> document = Document();
@@ -423,7 +423,7 @@ ComPtr<IPersistStreamInit> SystemBrowser::PersistOfDocument()
     return persist;
 }
 
-void SystemBrowser::Save(TMemoryStream& stream)
+void Win32WebBrowser::Save(TMemoryStream& stream)
 {
     // Without a document there is nothing to save: the stream stays as it is.
     const ComPtr<IPersistStreamInit> persist = PersistOfDocument();
@@ -437,7 +437,7 @@ void SystemBrowser::Save(TMemoryStream& stream)
     adapter->Release();
 }
 
-void SystemBrowser::Load(TMemoryStream& stream)
+void Win32WebBrowser::Load(TMemoryStream& stream)
 {
     const ComPtr<IPersistStreamInit> persist = PersistOfDocument();
     if (!persist)
@@ -448,12 +448,12 @@ void SystemBrowser::Load(TMemoryStream& stream)
     (void)persist->Load(adapter.get());
 }
 
-std::shared_ptr<IAutomationObject> SystemBrowser::Automation()
+std::shared_ptr<IAutomationObject> Win32WebBrowser::Automation()
 {
     return std::make_shared<DispatchObject>(browser_.get());
 }
 
-void SystemBrowser::Focus()
+void Win32WebBrowser::Focus()
 {
     // In-place active, the control takes keys (Tab between links, its own
     // accelerators) only once it is UI-active, which it otherwise becomes on
@@ -477,19 +477,19 @@ void SystemBrowser::Focus()
     OleCheck(window->focus());
 }
 
-void SystemBrowser::SetOnBeforeNavigate2(BeforeNavigate2Event handler)
+void Win32WebBrowser::SetOnBeforeNavigate2(BeforeNavigate2Event handler)
 {
     if (sink_)
         sink_->SetOnBeforeNavigate2(std::move(handler));
 }
 
-void SystemBrowser::SetOnDocumentComplete(DocumentCompleteEvent handler)
+void Win32WebBrowser::SetOnDocumentComplete(DocumentCompleteEvent handler)
 {
     if (sink_)
         sink_->SetOnDocumentComplete(std::move(handler));
 }
 
-void SystemBrowser::SetOnNewWindow(BrowserEventSink::NewWindowEvent handler)
+void Win32WebBrowser::SetOnNewWindow(BrowserEventSink::NewWindowEvent handler)
 {
     if (sink_)
         sink_->SetOnNewWindow(std::move(handler));
@@ -499,9 +499,9 @@ void SystemBrowser::SetOnNewWindow(BrowserEventSink::NewWindowEvent handler)
 
 HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads)
 {
-    auto browser = std::make_unique<SystemBrowser>(parent);
+    auto browser = std::make_unique<Win32WebBrowser>(parent);
     browser->SetCacheReads(cacheReads);
-    SystemBrowser* raw = browser.get();
+    Win32WebBrowser* raw = browser.get();
     HostedBrowser hosted;
     hosted.window = raw->Window();
     hosted.translateAccelerator = [raw](MSG& message) { return raw->TranslateAccelerator(message); };
@@ -510,4 +510,4 @@ HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads)
     return hosted;
 }
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

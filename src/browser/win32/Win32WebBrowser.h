@@ -2,7 +2,7 @@
 // dashboard's IWebBrowser on IWebBrowser2.
 #pragma once
 
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -10,7 +10,7 @@
 
 #include "browser/Browser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 
 // The address of a new window the control asked for and was refused (a
 // Shift-click, a link to a new window, a script opening one).
@@ -41,4 +41,4 @@ enum class TCacheReads { Allowed, Forbidden };
 // velastrom::Error with the system's text.
 HostedBrowser CreateSystemBrowser(HWND parent, TCacheReads cacheReads = TCacheReads::Allowed);
 
-}  // namespace velastrom
+}  // namespace velastrom::win32

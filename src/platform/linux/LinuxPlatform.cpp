@@ -66,14 +66,14 @@ void SpawnDetached(const std::vector<std::string>& args)
 
 }  // namespace
 
-std::string LinuxPlatform::GetPrivateProfileString(const char* section, const char* key, const std::string& def,
-                                                   std::size_t bufferSize, const std::string& fileName)
+std::string LinuxPlatform::ReadPrivateProfile(const char* section, const char* key, const std::string& def,
+                                              std::size_t bufferSize, const std::string& fileName)
 {
     return profiles_.GetString(section, key, def, bufferSize, fileName);
 }
 
-bool LinuxPlatform::WritePrivateProfileString(const std::string& section, const std::string& key,
-                                              const std::string& value, const std::string& fileName)
+bool LinuxPlatform::WritePrivateProfile(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& fileName)
 {
     return profiles_.WriteString(section, key, value, fileName);
 }
@@ -107,12 +107,12 @@ bool LinuxPlatform::DirectoryExists(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool LinuxPlatform::CreateDirectory(const std::string& path)
+bool LinuxPlatform::MakeDirectory(const std::string& path)
 {
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
 }
 
-bool LinuxPlatform::SetCurrentDirectory(const std::string& path)
+bool LinuxPlatform::ChangeDirectory(const std::string& path)
 {
     return !path.empty() && ::chdir(path.c_str()) == 0;
 }

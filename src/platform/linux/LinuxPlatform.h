@@ -12,10 +12,10 @@ class LinuxPlatform : public IPlatform {
 public:
     LinuxPlatform() = default;
 
-    std::string GetPrivateProfileString(const char* section, const char* key, const std::string& def,
-                                        std::size_t bufferSize, const std::string& fileName) override;
-    bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                                   const std::string& value, const std::string& fileName) override;
+    std::string ReadPrivateProfile(const char* section, const char* key, const std::string& def,
+                                   std::size_t bufferSize, const std::string& fileName) override;
+    bool WritePrivateProfile(const std::string& section, const std::string& key,
+                             const std::string& value, const std::string& fileName) override;
 
     // Only "SOFTWARE\Microsoft\Windows\CurrentVersion" and the keys above it
     // exist; it holds "ProgramFilesDir" as REG_SZ: the build setting
@@ -23,8 +23,8 @@ public:
     TRegistryValue QueryLocalMachineValue(const std::string& key, const std::string& name) override;
 
     bool DirectoryExists(const std::string& path) override;
-    bool CreateDirectory(const std::string& path) override;
-    bool SetCurrentDirectory(const std::string& path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool ChangeDirectory(const std::string& path) override;
     char PathDelimiter() const override { return '/'; }
     bool IsDriveDelimiter(char) const override { return false; }
     bool IsTrailByte(const std::string&, std::size_t) const override { return false; }

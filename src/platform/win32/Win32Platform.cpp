@@ -58,9 +58,9 @@ const PIMAGE_TLS_CALLBACK velastromFloatingPointThreadStart = velastrom::Floatin
 
 namespace velastrom {
 
-std::string Win32Platform::GetPrivateProfileString(const char* section, const char* key,
-                                                   const std::string& def, std::size_t bufferSize,
-                                                   const std::string& fileName)
+std::string Win32Platform::ReadPrivateProfile(const char* section, const char* key,
+                                              const std::string& def, std::size_t bufferSize,
+                                              const std::string& fileName)
 {
     if (bufferSize == 0)
         return {};
@@ -70,8 +70,8 @@ std::string Win32Platform::GetPrivateProfileString(const char* section, const ch
     return std::string(buffer.data(), std::min<std::size_t>(copied, bufferSize));
 }
 
-bool Win32Platform::WritePrivateProfileString(const std::string& section, const std::string& key,
-                                              const std::string& value, const std::string& fileName)
+bool Win32Platform::WritePrivateProfile(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& fileName)
 {
     return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), fileName.c_str()) != FALSE;
 }
@@ -118,12 +118,12 @@ bool Win32Platform::DirectoryExists(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Win32Platform::CreateDirectory(const std::string& path)
+bool Win32Platform::MakeDirectory(const std::string& path)
 {
     return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
-bool Win32Platform::SetCurrentDirectory(const std::string& path)
+bool Win32Platform::ChangeDirectory(const std::string& path)
 {
     return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
 }

@@ -4,14 +4,6 @@
 
 #include <windows.h>
 
-// The system headers name the ANSI functions through macros that would also
-// rename the methods of the platform interface; code that wants the system
-// functions calls them by their full names (CreateDirectoryA, ...).
-#undef GetPrivateProfileString
-#undef WritePrivateProfileString
-#undef CreateDirectory
-#undef SetCurrentDirectory
-
 #include <functional>
 
 #include "platform/Platform.h"
@@ -22,16 +14,16 @@ class Win32Platform : public IPlatform {
 public:
     Win32Platform() = default;
 
-    std::string GetPrivateProfileString(const char* section, const char* key, const std::string& def,
-                                        std::size_t bufferSize, const std::string& fileName) override;
-    bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                                   const std::string& value, const std::string& fileName) override;
+    std::string ReadPrivateProfile(const char* section, const char* key, const std::string& def,
+                                   std::size_t bufferSize, const std::string& fileName) override;
+    bool WritePrivateProfile(const std::string& section, const std::string& key,
+                             const std::string& value, const std::string& fileName) override;
 
     TRegistryValue QueryLocalMachineValue(const std::string& key, const std::string& name) override;
 
     bool DirectoryExists(const std::string& path) override;
-    bool CreateDirectory(const std::string& path) override;
-    bool SetCurrentDirectory(const std::string& path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool ChangeDirectory(const std::string& path) override;
     char PathDelimiter() const override { return '\\'; }
     bool IsDriveDelimiter(char c) const override { return c == ':'; }
     bool IsTrailByte(const std::string& text, std::size_t index) const override;

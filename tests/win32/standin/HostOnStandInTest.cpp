@@ -1,7 +1,7 @@
 // The program's browser host (CreateSystemBrowser) on the stand-in control:
 // each operation of the dashboard's browser as it reaches the control, the
 // events as they come back, and the teardown.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <ole2.h>
 
@@ -11,7 +11,7 @@
 #include "common/Error.h"
 #include "standin/StandInBrowser.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 bool PumpFor(const std::function<bool()>& condition)
@@ -168,4 +168,4 @@ TEST_F(HostOnStandIn, TheTeardownGivesBackEveryReferenceBothWays)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32

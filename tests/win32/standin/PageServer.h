@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 
 class PageServer {
 public:
@@ -151,4 +151,4 @@ inline std::string ReadWholeFile(const std::string& path)
     return text;
 }
 
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

@@ -20,7 +20,7 @@
 #include "standin/StandInBrowser.h"
 #include "startpage/StartPage.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 using ::testing::ElementsAreArray;
@@ -114,6 +114,8 @@ struct ProgramEndToEnd : ::testing::Test {
     std::string placement = Folder(SelfPath()) + "\\TavRolendiVelastromRoot.ini";
     std::string productFolder;
     std::string productNote;
+    // The start page's address and time limit that Start passes.
+    TVelastromSettings settings;
 
     void SetUp() override
     {
@@ -144,7 +146,6 @@ struct ProgramEndToEnd : ::testing::Test {
     }
     void TearDown() override
     {
-        SetStartPageFetchUrl(StartPageUrl);
         OleUninitialize();
     }
 
@@ -165,7 +166,7 @@ struct ProgramEndToEnd : ::testing::Test {
                 PostStep([&] { scenario(app); });
             }
         });
-        const int code = VelastromNavigazione(app, platform);
+        const int code = VelastromNavigazione(app, platform, settings);
         standin::SetOnLoad(nullptr);
         for (const auto& box : catcher.boxes)
             boxes.push_back(box.text);
@@ -189,7 +190,7 @@ TEST_F(ProgramEndToEnd, FetchesOnceMarksLaunchesNavigatesStylesAndKeepsThePlace)
     server.Put(StartPath, page);
     server.Put("/cartografo.htm", "<html><body>Cartografo</body></html>");
     server.Put("/notizie.htm", "<html><body>Notizie</body></html>");
-    SetStartPageFetchUrl(server.Url(StartPath));
+    settings.StartPageFetchUrl = server.Url(StartPath);
     // The marked page: the installed product's block switched, nothing else.
     std::string marked = page;
     const std::size_t installedLine = marked.find(InstalledCode);
@@ -337,12 +338,12 @@ TEST_F(ProgramEndToEnd, WithoutAReadyStartPageTheWelcomePageIsShown)
         SCOPED_TRACE(c.name);
         PageServer server;
         server.Put(StartPath, c.page);
-        SetStartPageFetchUrl(server.Url(StartPath));
+        settings.StartPageFetchUrl = server.Url(StartPath);
         if (c.server == Server::Down)
             server.Close();
         if (c.server == Server::NeverAnswers) {
             server.Hang();
-            SetStartPageFetchLimitMs(1000);
+            settings.StartPageFetchLimitMs = 1000;
         }
         standin::Registration registration;
         std::vector<std::string> boxes;
@@ -363,7 +364,7 @@ TEST_F(ProgramEndToEnd, WithoutAReadyStartPageTheWelcomePageIsShown)
                 Click(app.MainView()->ImageStopControl().Handle());
             },
             boxes);
-        SetStartPageFetchLimitMs(DefaultStartPageFetchLimitMs);
+        settings.StartPageFetchLimitMs = DefaultStartPageFetchLimitMs;
         EXPECT_EQ(code, 0);
         EXPECT_THAT(boxes, ::testing::IsEmpty());
         EXPECT_EQ(standin::Record(Root).fetched, std::vector<std::string>{server.Url(StartPath)});
@@ -374,4 +375,4 @@ TEST_F(ProgramEndToEnd, WithoutAReadyStartPageTheWelcomePageIsShown)
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

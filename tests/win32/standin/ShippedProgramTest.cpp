@@ -15,7 +15,7 @@
 
 #include "startpage/StartPage.h"
 
-namespace velastrom::win32test {
+namespace velastrom::win32::test {
 namespace {
 
 constexpr const char* WebBrowserServer =
@@ -178,4 +178,4 @@ TEST(ShippedProgram, StartsFromItsExecutableShowsTheStartPageAndEndsWithCodeZero
 }
 
 }  // namespace
-}  // namespace velastrom::win32test
+}  // namespace velastrom::win32::test

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "GtkTestSupport.h"
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 #include "app/gtk/GtkApplication.h"
 #include "common/Error.h"
 
@@ -69,7 +69,7 @@ struct GtkWindowFramework : ::testing::Test {
         ASSERT_TRUE(OpenDisplay()) << "these tests need an X display";
         app.Initialize();
         view = app.CreateMainWindow(events);
-        window = static_cast<gtk::DashboardWindow*>(view.get());
+        window = static_cast<gtk::GtkDashboardView*>(view.get());
     }
 
     void TearDown() override { view.reset(); }
@@ -115,10 +115,10 @@ struct GtkWindowFramework : ::testing::Test {
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
-    gtk::Application app;
+    gtk::GtkApplication app;
     RecordingEvents events;
     std::unique_ptr<IDashboardView> view;
-    gtk::DashboardWindow* window = nullptr;
+    gtk::GtkDashboardView* window = nullptr;
 };
 
 TEST_F(GtkWindowFramework, TheWindowOpensWhereItIsToldWithItsCaptionAndNoCaptionBarExtras)
@@ -416,7 +416,7 @@ TEST_F(GtkWindowFramework, RunShowsTheWindowAfterFormShowAndEndsOnTheQuitRequest
     // The first activation asks to quit; should Run not end, the deadline does.
     events.onActivate = [&] { app.Terminate(); };
     struct Guard {
-        gtk::Application* app;
+        gtk::GtkApplication* app;
         bool fired = false;
     } guard{&app};
     const guint deadline = g_timeout_add(20000, [](gpointer data) {

@@ -1,4 +1,4 @@
-#include "app/gtk/DashboardWindow.h"
+#include "app/gtk/GtkDashboardView.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -168,9 +168,9 @@ void Label::SetFontColor(TColor color)
     gtk_css_provider_load_from_data(css_, rule.c_str(), -1, nullptr);
 }
 
-// --- DashboardWindow --------------------------------------------------------------
+// --- GtkDashboardView --------------------------------------------------------------
 
-DashboardWindow::DashboardWindow(Application& app, IDashboardEvents& events)
+GtkDashboardView::GtkDashboardView(GtkApplication& app, IDashboardEvents& events)
     : app_(app),
       events_(events),
       window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
@@ -241,7 +241,7 @@ DashboardWindow::DashboardWindow(Application& app, IDashboardEvents& events)
     gtk_widget_realize(window_);
 }
 
-DashboardWindow::~DashboardWindow()
+GtkDashboardView::~GtkDashboardView()
 {
     g_signal_handlers_disconnect_by_data(window_, this);
     app_.MainWindowGone(this);
@@ -252,50 +252,50 @@ DashboardWindow::~DashboardWindow()
     gtk_widget_destroy(window_);
 }
 
-void DashboardWindow::Dispatch(const std::function<void()>& handler)
+void GtkDashboardView::Dispatch(const std::function<void()>& handler)
 {
     DispatchEvent(app_, handler);
 }
 
-void DashboardWindow::Show()
+void GtkDashboardView::Show()
 {
     Dispatch([this] { events_.FormShow(); });
     gtk_widget_show(window_);
     gtk_window_present(GTK_WINDOW(window_));
 }
 
-void DashboardWindow::TitleChanged(const std::string& title)
+void GtkDashboardView::TitleChanged(const std::string& title)
 {
     title_ = title;
     if (GdkWindow* window = gtk_widget_get_window(window_))
         gdk_window_set_icon_name(window, title.empty() ? nullptr : Windows1252ToUtf8(title).c_str());
 }
 
-void DashboardWindow::SetTop(int value)
+void GtkDashboardView::SetTop(int value)
 {
     bounds_.Top = value;
     ApplyPosition();
 }
 
-void DashboardWindow::SetLeft(int value)
+void GtkDashboardView::SetLeft(int value)
 {
     bounds_.Left = value;
     ApplyPosition();
 }
 
-void DashboardWindow::SetHeight(int value)
+void GtkDashboardView::SetHeight(int value)
 {
     bounds_.Height = std::max(value, MinHeight);
     ApplySize();
 }
 
-void DashboardWindow::SetWidth(int value)
+void GtkDashboardView::SetWidth(int value)
 {
     bounds_.Width = std::max(value, MinWidth);
     ApplySize();
 }
 
-void DashboardWindow::ApplyPosition()
+void GtkDashboardView::ApplyPosition()
 {
     // With north-west gravity the position is that of the frame's outer corner.
     pending_ = true;
@@ -303,24 +303,24 @@ void DashboardWindow::ApplyPosition()
     gtk_window_move(GTK_WINDOW(window_), bounds_.Left, bounds_.Top);
 }
 
-void DashboardWindow::ApplySize()
+void GtkDashboardView::ApplySize()
 {
     pending_ = true;
     pendingMisses_ = 0;
     gtk_window_resize(GTK_WINDOW(window_), ClientWidth(), ClientHeight());
 }
 
-int DashboardWindow::ClientWidth() const
+int GtkDashboardView::ClientWidth() const
 {
     return std::max(1, bounds_.Width - frame_[0] - frame_[2]);
 }
 
-int DashboardWindow::ClientHeight() const
+int GtkDashboardView::ClientHeight() const
 {
     return std::max(1, bounds_.Height - frame_[1] - frame_[3]);
 }
 
-void DashboardWindow::ApplyMinimum()
+void GtkDashboardView::ApplyMinimum()
 {
     // The hints speak of the client area; the minimum is of the outer bounds.
     GdkGeometry hints{};
@@ -329,7 +329,7 @@ void DashboardWindow::ApplyMinimum()
     gtk_window_set_geometry_hints(GTK_WINDOW(window_), nullptr, &hints, GDK_HINT_MIN_SIZE);
 }
 
-bool DashboardWindow::ReadFrameExtents(int clientWidth, int clientHeight)
+bool GtkDashboardView::ReadFrameExtents(int clientWidth, int clientHeight)
 {
     GdkWindow* window = gtk_widget_get_window(window_);
     if (!window)
@@ -350,31 +350,31 @@ bool DashboardWindow::ReadFrameExtents(int clientWidth, int clientHeight)
     return true;
 }
 
-void DashboardWindow::SetEnabled(bool enabled)
+void GtkDashboardView::SetEnabled(bool enabled)
 {
     gtk_widget_set_sensitive(window_, enabled);
 }
 
-bool DashboardWindow::Enabled() const
+bool GtkDashboardView::Enabled() const
 {
     return gtk_widget_get_sensitive(window_);
 }
 
-void DashboardWindow::Close()
+void GtkDashboardView::Close()
 {
     Dispatch([this] { RunClosePath(app_, events_); });
 }
 
-gboolean DashboardWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer data)
+gboolean GtkDashboardView::OnDelete(GtkWidget*, GdkEvent*, gpointer data)
 {
     // The close path decides; GTK never destroys the window itself.
-    static_cast<DashboardWindow*>(data)->Close();
+    static_cast<GtkDashboardView*>(data)->Close();
     return TRUE;
 }
 
-gboolean DashboardWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data)
+gboolean GtkDashboardView::OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data)
 {
-    auto* self = static_cast<DashboardWindow*>(data);
+    auto* self = static_cast<GtkDashboardView*>(data);
     GdkWindow* window = gtk_widget_get_window(widget);
     if (!window || !gtk_widget_get_mapped(widget))
         return FALSE;
@@ -402,18 +402,18 @@ gboolean DashboardWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure* even
     return FALSE;
 }
 
-gboolean DashboardWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data)
+gboolean GtkDashboardView::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data)
 {
-    auto* self = static_cast<DashboardWindow*>(data);
+    auto* self = static_cast<GtkDashboardView*>(data);
     if ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) &&
         !(event->new_window_state & GDK_WINDOW_STATE_ICONIFIED))
         self->app_.RaiseRestore();
     return FALSE;
 }
 
-void DashboardWindow::OnRealize(GtkWidget* widget, gpointer data)
+void GtkDashboardView::OnRealize(GtkWidget* widget, gpointer data)
 {
-    auto* self = static_cast<DashboardWindow*>(data);
+    auto* self = static_cast<GtkDashboardView*>(data);
     GdkWindow* window = gtk_widget_get_window(widget);
     // A title, a frame and nothing in the caption bar: no window menu (and
     // so no icon), no buttons. Minimising and maximising stay possible from
@@ -425,9 +425,9 @@ void DashboardWindow::OnRealize(GtkWidget* widget, gpointer data)
     self->TitleChanged(self->title_.empty() ? self->app_.Title() : self->title_);
 }
 
-void DashboardWindow::OnActiveChanged(GObject*, GParamSpec*, gpointer data)
+void GtkDashboardView::OnActiveChanged(GObject*, GParamSpec*, gpointer data)
 {
-    auto* self = static_cast<DashboardWindow*>(data);
+    auto* self = static_cast<GtkDashboardView*>(data);
     const bool active = gtk_window_is_active(GTK_WINDOW(self->window_));
     const bool first = active && !self->everActive_;
     // The window's own activation: the first one, and a return from another

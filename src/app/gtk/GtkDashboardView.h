@@ -14,7 +14,7 @@
 
 namespace velastrom::gtk {
 
-class Application;
+class GtkApplication;
 
 // A panel's background colour, through its own CSS provider.
 class Panel final : public IPanel {
@@ -79,16 +79,16 @@ private:
     GtkCssProvider* css_;
 };
 
-class DashboardWindow final : public IDashboardView {
+class GtkDashboardView final : public IDashboardView {
 public:
     static constexpr int MinWidth = 800;
     static constexpr int MinHeight = 600;
     static constexpr int BarHeight = 64;
 
-    DashboardWindow(Application& app, IDashboardEvents& events);
-    ~DashboardWindow() override;
-    DashboardWindow(const DashboardWindow&) = delete;
-    DashboardWindow& operator=(const DashboardWindow&) = delete;
+    GtkDashboardView(GtkApplication& app, IDashboardEvents& events);
+    ~GtkDashboardView() override;
+    GtkDashboardView(const GtkDashboardView&) = delete;
+    GtkDashboardView& operator=(const GtkDashboardView&) = delete;
 
     int Top() const override { return bounds_.Top; }
     int Left() const override { return bounds_.Left; }
@@ -141,7 +141,7 @@ private:
     void ApplyPosition();
     void ApplySize();
 
-    Application& app_;
+    GtkApplication& app_;
     IDashboardEvents& events_;
     GtkWidget* window_;
     // Children in the order they are created.

@@ -2,7 +2,7 @@
 // HTML engine (the emulator here has none, and the tests keep it from
 // fetching one): creation, in-place activation, the event connection, the
 // ready state, the empty document and the teardown.
-#include "browser/win32/WindowsHeaders.h"
+#include <windows.h>
 
 #include <ole2.h>
 
@@ -11,7 +11,7 @@
 #include "browser/win32/Win32WebBrowser.h"
 #include "common/Error.h"
 
-namespace velastrom {
+namespace velastrom::win32 {
 namespace {
 
 struct SystemBrowserHost : ::testing::Test {
@@ -100,4 +100,4 @@ TEST_F(SystemBrowserHost, HostsTheControlInAChildWindowAndTearsItDown)
 }
 
 }  // namespace
-}  // namespace velastrom
+}  // namespace velastrom::win32
