@@ -35,7 +35,7 @@ struct Dashboard {
             {"alfa.exe", {{"INI_REGISTRY_CODE", "TR-AAA"}, {"INI_REGISTRY_PATH", "C:\\Prodotti\\Alfa"}}},
             {"beta.exe", {{"INI_REGISTRY_CODE", "TR-BBB"}, {"INI_REGISTRY_PATH", "C:\\Prodotti\\Beta"}}},
         };
-        form = std::make_unique<TFVelastrom>(app, platform);
+        form = std::make_unique<TFVelastrom>(app, platform, TVelastromSettings{});
         app.view->webBrowserRoot.pages[StartPageUrl] = ReadyPage;
         form->FormActivate();
         while (app.Pending() > 0)

@@ -77,16 +77,16 @@ TEST(LinuxProfileFaults, FullDiskRefusesTheWriteAndKeepsTheOldFileWhole)
             ;
     }
     PlatformUnderTest platform;
-    EXPECT_FALSE(platform.WritePrivateProfileString("SCREEN", "T", "-8", file));
-    EXPECT_FALSE(platform.WritePrivateProfileString("SCREEN", "NEW", "1", file));
+    EXPECT_FALSE(platform.WritePrivateProfile("SCREEN", "T", "-8", file));
+    EXPECT_FALSE(platform.WritePrivateProfile("SCREEN", "NEW", "1", file));
     EXPECT_EQ(ReadBytes(file), original);
-    EXPECT_EQ(platform.GetPrivateProfileString("SCREEN", "T", "", ValueBuffer, file), "5");
+    EXPECT_EQ(platform.ReadPrivateProfile("SCREEN", "T", "", ValueBuffer, file), "5");
     EXPECT_EQ(EntriesIn(folder), 2u) << "no temporary file left behind";
 
     // Room again: the next write goes through.
     fs::remove(folder + "/filler");
-    EXPECT_TRUE(platform.WritePrivateProfileString("SCREEN", "T", "-8", file));
-    EXPECT_EQ(platform.GetPrivateProfileString("SCREEN", "T", "", ValueBuffer, file), "-8");
+    EXPECT_TRUE(platform.WritePrivateProfile("SCREEN", "T", "-8", file));
+    EXPECT_EQ(platform.ReadPrivateProfile("SCREEN", "T", "", ValueBuffer, file), "-8");
 }
 
 // The file-size limit stops a write part of the way, as a full disk does,
@@ -108,7 +108,7 @@ TEST(LinuxProfileFaults, WriteCutShortKeepsTheOldFileWhole)
     rlimit limit = saved;
     limit.rlim_cur = original.size() + 2;  // the new file cannot reach its size
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool written = platform.WritePrivateProfileString("SCREEN", "EXTRA", "1234567890", file);
+    const bool written = platform.WritePrivateProfile("SCREEN", "EXTRA", "1234567890", file);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::sigaction(SIGXFSZ, &savedAction, nullptr);
 
@@ -157,11 +157,11 @@ TEST(LinuxProfileFaults, RegisterReplacedDuringReadsIsSeenWholeOldOrNew)
     int seen[2] = {0, 0};
     // Reads until the installer has replaced the file a few hundred times.
     for (int i = 0; replacements < 300 && i < 200000; ++i) {
-        const std::string list = platform.GetPrivateProfileString(nullptr, nullptr, "", SectionsBuffer, file);
+        const std::string list = platform.ReadPrivateProfile(nullptr, nullptr, "", SectionsBuffer, file);
         const bool old = list == sectionLists[0];
         EXPECT_TRUE(old || list == sectionLists[1]) << "a mix of two versions, read " << i;
         ++seen[old ? 0 : 1];
-        const std::string code = platform.GetPrivateProfileString("A17.exe", "INI_REGISTRY_CODE", "-", ValueBuffer, file);
+        const std::string code = platform.ReadPrivateProfile("A17.exe", "INI_REGISTRY_CODE", "-", ValueBuffer, file);
         EXPECT_TRUE(code == "TR-A17" || code == "-") << code;
     }
     stop = true;

@@ -58,7 +58,7 @@ Document Parse(std::string_view text);
 Document ParseFile(std::string_view bytes);
 
 // What GetPrivateProfileStringA returns in a buffer of bufferSize bytes, as
-// the characters it reports copied (see IPlatform::GetPrivateProfileString).
+// the characters it reports copied (see IPlatform::ReadPrivateProfile).
 // doc is null for a file that does not exist.
 std::string Read(const Document* doc, const char* section, const char* key, const std::string& def,
                  std::size_t bufferSize);
